@@ -1,0 +1,77 @@
+// The due-update run: when the timer fires, every product whose time has come is
+// updated through the update library, schedules move on and the catalog is refreshed.
+#include "AgentDlg.h"
+#include "catalog/ProductList.h"
+#include "engine/Korvante.h"
+#include <vector>
+
+void CAgentDlg::OnTimer(UINT_PTR)
+{
+    // The identifier is not looked at: a posted WM_TIMER with 0 runs just the same.
+    KillTimer(kScheduleTimerId);
+    RunDueUpdates();
+    Reschedule();
+    Default();
+}
+
+void CAgentDlg::RunDueUpdates()
+{
+    char catalogPath[kPathBufferSize];
+    if (!GetCatalogPath(catalogPath))
+        return;
+
+    CProductList products;
+    products.LoadFromRegistry();
+    BeginBatch();
+
+    {
+        std::vector<char> jobA(kKorvanteBufferSize), jobB(kKorvanteBufferSize);
+        for (const char* name = products.Current(); name; name = products.Next()) {
+            jobA[0] = 0;
+            jobB[0] = 0;
+            if (CheckProductDue(name, jobA.data(), jobB.data()))
+                RunUpdate(name, m_szEngineBuf, jobA.data(), jobB.data(), 0);
+        }
+    }
+
+    // While the default entry reports a pending time, the catalog waits.
+    if (!m_bDefaultFlag) {
+        RefreshCatalog(0, m_szEngineBuf, catalogPath);
+        CProductList catalog;
+        catalog.LoadFromFile(catalogPath);
+        catalog.SaveToRegistry();
+    }
+    m_bDefaultFlag = FALSE;
+    EndBatch();
+    AdvanceDefaultSchedule();
+}
+
+BOOL CAgentDlg::CheckProductDue(const char* name, char* jobA, char* jobB)
+{
+    const COleDateTime now = COleDateTime::GetCurrentTime();
+    COleDateTime due;
+    PrepareProduct(name, m_szEngineBuf);
+    const int advance = GetDueTime(name, &due);
+    if (!(now > due))
+        return FALSE;
+
+    int kind = 0, a = 0, b = 0;
+    GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
+    if (advance)
+        SetNextTime(name, NextScheduledTime(kind, b, a));
+    PrepareUpdate(name, jobA, jobB);
+    return TRUE;
+}
+
+void CAgentDlg::AdvanceDefaultSchedule()
+{
+    COleDateTime next;
+    GetNextTime("", &next);
+    int unusedX = 0, unusedY = 0, kind = 0, a = 0, b = 0;
+    GetSchedule("", &unusedX, &unusedY, &kind, &a, &b);
+    const COleDateTime now = COleDateTime::GetCurrentTime();
+    if (kind == kKindNotAdvanced)
+        return;
+    if (now > next)
+        SetNextTime("", NextScheduledTime(kind, b, a));
+}

@@ -1,0 +1,84 @@
+#include "EntryTimes.h"
+#include "EntryKey.h"
+#include "Schedule.h"
+#include "TimeText.h"
+#include "framework/OleDateTime.h"
+
+const double kNever = COleDateTime(9999, 12, 31, 23, 59, 59).m_dt;
+
+namespace {
+
+double g_batchStart = 0.0;   // start of the open bracket, 0.0 when none is open
+double g_lastBatch = 0.0;    // start of the last run this process finished
+
+// Kept in memory too, so that a product key we may not write still settles times.
+double LastBatch()
+{
+    const double stored = EntryKey("", EntryKey::Read).ReadTime(kLastBatch);
+    return stored > g_lastBatch ? stored : g_lastBatch;
+}
+
+} // namespace
+
+bool ReadSettledEntry(const char* name, EntrySchedule& entry)
+{
+    entry = EntrySchedule();
+    const EntryKey key(name, EntryKey::Read);
+    if (!key.Open())
+        return false;
+    entry.kind = static_cast<int>(key.ReadDword(kScheduleKind, kKindNone));
+    entry.a = static_cast<int>(key.ReadDword(kScheduleA, 0));
+    entry.b = static_cast<int>(key.ReadDword(kScheduleB, 0));
+    entry.next = key.ReadTime(kNextTime);
+    if (entry.next != 0.0 && LastBatch() > entry.next) {
+        entry.next = IsRecurring(entry.kind) ? NextOccurrence(entry.kind, entry.a, entry.b, Now()) : 0.0;
+        EntryKey(name, EntryKey::Write).WriteTime(kNextTime, entry.next);
+    }
+    return true;
+}
+
+int NextTimeOf(const char* name, double& time)
+{
+    EntrySchedule entry;
+    ReadSettledEntry(name, entry);
+    const double now = Now();
+    time = entry.next;
+    // The agent runs at once for a time that is not later than now, but it sees
+    // the time as come only when now is strictly later: within that very second it
+    // would run again and again. Report the second at which the time counts.
+    if (time == now)
+        time = WholeSeconds(now + 1.0 / 86400.0);
+    return entry.next != 0.0 && now > entry.next;
+}
+
+int DueTimeOf(const char* name, double& time)
+{
+    EntrySchedule entry;
+    ReadSettledEntry(name, entry);
+    time = entry.next != 0.0 ? entry.next : kNever;
+    return IsRecurring(entry.kind) ? 1 : 0;
+}
+
+bool StoreNextTime(const char* name, double time)
+{
+    if (!IsValidEntryName(name) || (time != 0.0 && TimeToText(time).empty()))
+        return false;
+    EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
+    return key.WriteTime(kNextTime, time);
+}
+
+void MarkBatchStart()
+{
+    if (g_batchStart == 0.0)
+        g_batchStart = Now();
+}
+
+void MarkBatchEnd()
+{
+    if (g_batchStart == 0.0)
+        return;
+    if (g_batchStart > g_lastBatch)
+        g_lastBatch = g_batchStart;
+    g_batchStart = 0.0;
+    EntryKey("", EntryKey::Write).WriteTime(kLastBatch, g_lastBatch);
+}

@@ -1,0 +1,43 @@
+// Runs the agent window inside a test program: created from its template like
+// the real one, but pumped by the test instead of its modal loop, and with the
+// notification area replaced by a model that records every call.
+#pragma once
+#include "app/AgentDlg.h"
+#include <map>
+#include <string>
+#include <vector>
+
+struct IconCall {
+    DWORD message;      // NIM_ADD or NIM_DELETE
+    DWORD size;
+    HWND window;
+    UINT id;
+    UINT flags;
+    UINT callback;
+    HICON icon;
+    std::string tip;
+    bool tipBounded;    // nothing written past the 64 bytes the shell reads
+};
+
+class TestAgent : public CAgentDlg {
+public:
+    ~TestAgent() override { Destroy(); }
+
+    // Creates the window and handles what start-up posts (the Activate command).
+    bool Start();
+    void Destroy();
+    void Pump(DWORD ms = 50);
+    void Command(UINT id) { ::SendMessageA(m_hWnd, WM_COMMAND, id, 0); }
+
+    // Icons the modelled notification area shows now, by identifier.
+    std::map<UINT, IconCall> shownIcons;
+    std::vector<IconCall> iconCalls;
+
+    using CAgentDlg::OnTrayNotify;
+
+protected:
+    BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* record) override;
+};
+
+// The icon resource the agent loads for an identifier (shared, so comparable).
+HICON AgentIcon(UINT id);

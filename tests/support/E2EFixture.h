@@ -1,0 +1,38 @@
+// Each end-to-end test starts from an empty product key, Wine's default Windows
+// version for the agent, and no copy of the agent running.
+#pragma once
+#include "support/AgentProcess.h"
+#include "support/WineHelpers.h"
+#include <gtest/gtest.h>
+
+// How long a start of the agent may take; 32-bit Wine under emulation is slow.
+constexpr DWORD kStartMs = 120000;
+
+class E2ETest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteProductKey();
+        SetAgentWindowsVersion("");
+        for (int i = 0; i < 10 && FindMarker(); ++i) {
+            ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
+            ::Sleep(500);
+        }
+        ASSERT_EQ(nullptr, FindMarker()) << "a copy of the agent is still running";
+    }
+
+    void TearDown() override
+    {
+        SetAgentWindowsVersion("");
+        DeleteProductKey();
+    }
+
+    // True once some journal line starts with prefix.
+    static bool Journaled(const AgentFolder& folder, const std::string& prefix)
+    {
+        for (const std::string& line : folder.JournalLines())
+            if (line.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+};

@@ -1,0 +1,72 @@
+// The status text and the notification icon: one icon (agent window, 303), deleted
+// and added anew on every refresh, never modified in place.
+#include "app/AgentDlg.h"
+#include "app/TimerMath.h"
+#include "app/resource.h"
+#include "framework/WinApp.h"
+
+#ifdef TESVO_32BIT
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the version-1 notification record is 88 bytes");
+#endif
+
+namespace {
+
+constexpr int kTipBytes = 64;
+
+// The record as the first shells know it; later fields stay zero.
+NOTIFYICONDATAA IconRecord(HWND window)
+{
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = window;
+    record.uID = kTrayIconId;
+    return record;
+}
+
+} // namespace
+
+void CAgentDlg::ShowStatus(COleDateTime when)
+{
+    CString text;
+    if (IsZeroTime(when))
+        text.LoadString(IDS_NO_UPDATE);
+    else
+        AfxFormatString1(text, IDS_UPDATE_AT, when.Format("%m/%d/%y %H:%M:%S").c_str());
+
+    if (m_bSysMenuMode) {
+        SetWindowText(text);
+        RebuildSystemMenu();
+        FlashWindow(FALSE);
+    }
+    ShowTrayIcon(m_bActive ? IDI_ACTIVE : IDI_SUSPENDED, text);
+}
+
+void CAgentDlg::ShowTrayIcon(WORD iconId, CString text)
+{
+    RemoveTrayIcon();
+    HICON icon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(iconId), RT_GROUP_ICON),
+                             MAKEINTRESOURCEA(iconId));
+
+    NOTIFYICONDATAA record = IconRecord(m_hWnd);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = kTrayCallbackMessage;
+    record.hIcon = icon;
+    // The shell reads 64 bytes of tip from this record: a longer text is cut
+    // there, never written past it.
+    ::lstrcpynA(record.szTip, text, kTipBytes);
+    NotifyShell(NIM_ADD, &record);
+
+    if (icon)
+        ::DestroyIcon(icon);
+}
+
+void CAgentDlg::RemoveTrayIcon()
+{
+    NOTIFYICONDATAA record = IconRecord(m_hWnd);
+    NotifyShell(NIM_DELETE, &record);
+}
+
+BOOL CAgentDlg::NotifyShell(DWORD message, NOTIFYICONDATAA* record)
+{
+    return ::Shell_NotifyIconA(message, record);
+}
