@@ -1,7 +1,6 @@
 #include "EntryKey.h"
 #include "TimeText.h"
 #include <cstring>
-#include <string>
 
 bool IsValidEntryName(const char* name)
 {
@@ -15,16 +14,19 @@ EntryKey::EntryKey(const char* name, Access access)
 {
     if (!IsValidEntryName(name))
         return;
-    std::string path = kProductKeyPath;
-    if (*name)
-        path.append("\\").append(name);
+    char path[sizeof kProductKeyPath + 1 + 256];
+    ::lstrcpyA(path, kProductKeyPath);
+    if (*name) {
+        ::lstrcatA(path, "\\");
+        ::lstrcatA(path, name);
+    }
     const REGSAM rights = access == Read ? KEY_READ : KEY_READ | KEY_WRITE;
     LONG status;
     if (access == Create)
-        status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, rights, nullptr, &m_key,
+        status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, rights, nullptr, &m_key,
                                    nullptr);
     else
-        status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, rights, &m_key);
+        status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, rights, &m_key);
     if (status != ERROR_SUCCESS)
         m_key = nullptr;
 }
@@ -84,6 +86,6 @@ bool EntryKey::WriteTime(const char* value, double time)
         const LONG status = ::RegDeleteValueA(m_key, value);
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
-    const std::string text = TimeToText(time);
-    return !text.empty() && WriteString(value, text.c_str());
+    char text[kTimeTextSize];
+    return TimeToText(time, text) && WriteString(value, text);
 }

@@ -1,10 +1,10 @@
 #include "EntryTimes.h"
 #include "EntryKey.h"
+#include "LocalDate.h"
 #include "Schedule.h"
 #include "TimeText.h"
-#include "framework/OleDateTime.h"
 
-const double kNever = COleDateTime(9999, 12, 31, 23, 59, 59).m_dt;
+const double kNever = DateFromFields(9999, 12, 31, 23, 59, 59);
 
 namespace {
 
@@ -61,7 +61,8 @@ int DueTimeOf(const char* name, double& time)
 
 bool StoreNextTime(const char* name, double time)
 {
-    if (!IsValidEntryName(name) || (time != 0.0 && TimeToText(time).empty()))
+    char text[kTimeTextSize];
+    if (!IsValidEntryName(name) || (time != 0.0 && !TimeToText(time, text)))
         return false;
     EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
     return key.WriteTime(kNextTime, time);

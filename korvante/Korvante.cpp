@@ -1,1 +1,145 @@
-// (being written)
+// The exported calls: each writes its journal line, then hands over to the part
+// of the library that does the work. docs/korvante.md describes the behaviour.
+#include "engine/Korvante.h"
+#include "BoundedText.h"
+#include "CatalogRefresh.h"
+#include "EntryKey.h"
+#include "EntryTimes.h"
+#include "Journal.h"
+#include "LocalDate.h"
+#include "Schedule.h"
+#include "ScheduleDialog.h"
+#include "UpdateRunner.h"
+
+namespace {
+
+HINSTANCE g_module = nullptr;   // this DLL, which holds the dialog resource
+
+void SetTime(COleDateTime* time, double value)
+{
+    time->m_dt = value;
+    time->m_status = COleDateTime::valid;
+}
+
+// PrepareDefault and PrepareProduct: the engine buffer gets the entry's name.
+// 1 when the entry's key exists.
+int PrepareEntry(const char* name, char* engineBuf)
+{
+    if (!IsValidEntryName(name)) {
+        CopyToBuffer(engineBuf, "");
+        return 0;
+    }
+    CopyToBuffer(engineBuf, name);
+    return EntryKey(name, EntryKey::Read).Open() ? 1 : 0;
+}
+
+} // namespace
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = module;
+        ::DisableThreadLibraryCalls(module);
+    }
+    return TRUE;
+}
+
+KORVANTE_API int EditSchedule(const char* name)
+{
+    JournalLine("EditSchedule").Name(name).Write();
+    return EditEntrySchedule(g_module, name) ? 1 : 0;
+}
+
+KORVANTE_API int RefreshCatalog(int, char* engineBuf, const char* catalogPath)
+{
+    JournalLine("RefreshCatalog").Name(catalogPath).Write();
+    return RefreshCatalogFile(catalogPath, engineBuf) ? 1 : 0;
+}
+
+KORVANTE_API int RunUpdate(const char* name, char* engineBuf, char*, char*, int)
+{
+    JournalLine("RunUpdate").Name(name).Write();
+    return RunJob(name, engineBuf) ? 1 : 0;
+}
+
+KORVANTE_API COleDateTime NextScheduledTime(int kind, int b, int a)
+{
+    JournalLine("NextScheduledTime").Number(kind).Number(b).Number(a).Write();
+    return COleDateTime(NextOccurrence(kind, a, b, Now()));
+}
+
+KORVANTE_API int PrepareUpdate(const char* name, char* jobA, char* jobB)
+{
+    JournalLine("PrepareUpdate").Name(name).Buffer("A", jobA).Buffer("B", jobB).Write();
+    return PrepareJob(name, jobA, jobB) ? 1 : 0;
+}
+
+KORVANTE_API int GetSchedule(const char* name, int* x, int* y, int* kind, int* a, int* b)
+{
+    JournalLine("GetSchedule").Name(name).Write();
+    EntrySchedule entry;
+    const bool found = ReadSettledEntry(name, entry);
+    for (int* reserved : {x, y})
+        if (reserved)
+            *reserved = 0;
+    if (kind)
+        *kind = entry.kind;
+    if (a)
+        *a = entry.a;
+    if (b)
+        *b = entry.b;
+    return found ? 1 : 0;
+}
+
+KORVANTE_API int PrepareDefault(const char* name, char* engineBuf)
+{
+    JournalLine("PrepareDefault").Name(name).Write();
+    return PrepareEntry(name, engineBuf);
+}
+
+KORVANTE_API int PrepareProduct(const char* name, char* engineBuf)
+{
+    JournalLine("PrepareProduct").Name(name).Write();
+    return PrepareEntry(name, engineBuf);
+}
+
+KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
+{
+    JournalLine("GetNextTime").Name(name).Write();
+    double next = 0.0;
+    const int result = NextTimeOf(name, next);
+    if (time)
+        SetTime(time, next);
+    return result;
+}
+
+KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
+{
+    JournalLine("GetDueTime").Name(name).Write();
+    double due = 0.0;
+    const int result = DueTimeOf(name, due);
+    if (time)
+        SetTime(time, due);
+    return result;
+}
+
+KORVANTE_API int SetNextTime(const char* name, COleDateTime time)
+{
+    const bool valid = time.m_status == COleDateTime::valid;
+    JournalLine("SetNextTime").Name(name).Time(time.m_dt, valid).Write();
+    return valid && StoreNextTime(name, time.m_dt) ? 1 : 0;
+}
+
+KORVANTE_API int BeginBatch()
+{
+    JournalLine("BeginBatch").Write();
+    MarkBatchStart();
+    return 1;
+}
+
+KORVANTE_API int EndBatch()
+{
+    JournalLine("EndBatch").Write();
+    MarkBatchEnd();
+    return 1;
+}

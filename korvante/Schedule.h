@@ -14,6 +14,8 @@ constexpr int kMaxHours = 24 * 366;
 
 // Kinds whose time moves on to the next occurrence once it has passed.
 bool IsRecurring(int kind);
+// Kinds whose a is a time of day in minutes.
+bool UsesTimeOfDay(int kind);
 // The first time of the schedule strictly after now, in whole seconds; 0.0 for
 // kind none, an unknown kind or an argument out of range.
 double NextOccurrence(int kind, int a, int b, double now);

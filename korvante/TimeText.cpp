@@ -1,41 +1,51 @@
 #include "TimeText.h"
-#include "framework/OleDateTime.h"
-#include <cstdio>
+#include "LocalDate.h"
 
-std::string TimeToText(double time)
+bool TimeToText(double time, char* text)
 {
-    if (time == 0.0)
-        return std::string();
-    return COleDateTime(time).Format("%Y-%m-%d %H:%M:%S");
+    SYSTEMTIME st;
+    text[0] = '\0';
+    if (time == 0.0 || !FieldsFromDate(time, st))
+        return false;
+    ::wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                st.wSecond);
+    return true;
 }
+
+bool ReadDigits(const char*& text, int minDigits, int maxDigits, int& value)
+{
+    int count = 0;
+    value = 0;
+    for (; count < maxDigits && *text >= '0' && *text <= '9'; ++count, ++text)
+        value = value * 10 + (*text - '0');
+    return count >= minDigits;
+}
+
+namespace {
+
+// Reads a field of exactly digits digits and the separator after it, if any.
+bool ReadField(const char*& text, int digits, char separator, int& value)
+{
+    return ReadDigits(text, digits, digits, value) && (separator == '\0' || *text++ == separator);
+}
+
+} // namespace
 
 double TimeFromText(const char* text)
 {
-    int year, month, day, hour, minute, second = 0, used = 0;
-    const int fields = std::sscanf(text, "%4d-%2d-%2d %2d:%2d%n:%2d%n", &year, &month, &day, &hour, &minute,
-                                   &used, &second, &used);
-    if (fields < 5 || text[used] != '\0')
+    int year, month, day, hour, minute, second = 0;
+    if (!ReadField(text, 4, '-', year) || !ReadField(text, 2, '-', month) || !ReadField(text, 2, ' ', day) ||
+        !ReadField(text, 2, ':', hour) || !ReadField(text, 2, '\0', minute))
         return 0.0;
-    if (hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 || second < 0)
+    if (*text == ':' && !ReadField(++text, 2, '\0', second))
         return 0.0;
-    // The constructor accepts 31 February; a round trip rejects it.
-    const COleDateTime time(year, month, day, hour, minute, second);
-    SYSTEMTIME check;
-    if (time.m_status != COleDateTime::valid || !time.GetAsSystemTime(check) || check.wDay != day ||
-        check.wMonth != month)
-        return 0.0;
-    return time.m_dt;
+    return *text == '\0' ? DateFromFields(year, month, day, hour, minute, second) : 0.0;
 }
 
 double WholeSeconds(double time)
 {
     SYSTEMTIME st;
-    if (!COleDateTime(time).GetAsSystemTime(st))
+    if (!FieldsFromDate(time, st))
         return 0.0;
-    return COleDateTime::FromSystemTime(st).m_dt;
-}
-
-double Now()
-{
-    return COleDateTime::GetCurrentTime().m_dt;
+    return DateFromFields(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
 }

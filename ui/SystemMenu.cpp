@@ -77,7 +77,7 @@ void CAgentDlg::RebuildSystemMenu()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAgentIcon(m_bActive ? IDI_ACTIVE : IDI_SUSPENDED)));
 }
 
-void CAgentDlg::OnSysCommand(UINT nID, LPARAM lParam)
+void CAgentDlg::OnSysCommand(UINT nID, LPARAM)
 {
     // Windows keeps the low four bits of a system command for itself.
     const UINT command = nID & 0xFFF0;
@@ -86,8 +86,9 @@ void CAgentDlg::OnSysCommand(UINT nID, LPARAM lParam)
     case ID_CLOSE_AGENT:
     case ID_SUSPEND_AGENT:
     case ID_ACTIVATE_AGENT:
-        // Sent, not posted: the command has run completely before the default processing.
-        SendMessage(WM_COMMAND, command, lParam);
+        // Sent, not posted: the command has run completely before the default
+        // processing. As from a menu: no control handle (lParam holds the cursor).
+        SendMessage(WM_COMMAND, command, 0);
         Default();
         return;
     case SC_SIZE:

@@ -34,7 +34,7 @@ install_wine32() {
     as_root dpkg --add-architecture i386
     as_root apt-get update -q
   fi
-  apt_install qemu-user wine32:i386
+  apt_install qemu-user wine32:i386 wine32-preloader:i386
   local misc=/proc/sys/fs/binfmt_misc
   if [ ! -e "$misc/register" ]; then
     as_root mount -t binfmt_misc binfmt_misc "$misc" 2>/dev/null || true

@@ -11,6 +11,15 @@ bool TestAgent::Start()
     return m_hWnd != nullptr;
 }
 
+BOOL TestAgent::OnInitDialog()
+{
+    const BOOL result = CAgentDlg::OnInitDialog();
+    // Before the posted Activate runs, so that it presents the chosen mode.
+    if (forcedSysMenuMode >= 0)
+        m_bSysMenuMode = forcedSysMenuMode;
+    return result;
+}
+
 void TestAgent::Destroy()
 {
     if (m_hWnd)

@@ -35,7 +35,12 @@ public:
 
     using CAgentDlg::OnTrayNotify;
 
+    // Start-up picks the presentation from the Windows version; a test may pick
+    // it instead: TRUE for the system-menu mode, FALSE for the notification icon.
+    int forcedSysMenuMode = -1;
+
 protected:
+    BOOL OnInitDialog() override;
     BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* record) override;
 };
 

@@ -36,3 +36,18 @@ protected:
         return false;
     }
 };
+
+// The stand-in library's registry values for one entry ("" is the default entry).
+struct EntrySchedule {
+    DWORD kind;
+    DWORD a;
+    DWORD b;
+    double nextTime;            // 0.0: none
+    const char* command;        // null: none
+};
+void SetEntrySchedule(const std::string& name, const EntrySchedule& schedule);
+void SetCatalogSource(const std::string& path);
+std::string ReadEntryString(const std::string& name, const char* value);
+// Local time as the library stores it.
+std::string TimeText(double when);
+double SecondsFromNow(double seconds);

@@ -17,7 +17,7 @@ struct PathBuffer {
     explicit PathBuffer(const std::string& modulePath)
     {
         memset(bytes, '#', sizeof bytes);
-        memcpy(bytes, modulePath.c_str(), std::min(modulePath.size() + 1, sizeof bytes));
+        memcpy(bytes, modulePath.c_str(), std::min<size_t>(modulePath.size() + 1, kPathBufferSize));
     }
     BOOL Convert(DWORD length) { return ModulePathToCatalogPath(bytes, length, kPathBufferSize); }
     BOOL Convert() { return Convert(static_cast<DWORD>(strlen(bytes))); }

@@ -141,9 +141,10 @@ TEST_F(AgentTest, ATimerRunInsideALibraryCallFinishesBothRunsCleanly)
 TEST_F(AgentTest, TheTimerFiresForATimeAFewSecondsAhead)
 {
     RegisterProducts({"Alpha"});
-    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
     ASSERT_TRUE(agent.Start());
+    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
+    agent.SendMessage(WM_TIMECHANGE);
     EXPECT_FALSE(Called("BeginBatch"));
     // Once run, the product reports no time, so nothing is armed again.
     g_fakeEngine.onCall = [&](const std::string& call) {
@@ -156,9 +157,10 @@ TEST_F(AgentTest, TheTimerFiresForATimeAFewSecondsAhead)
 TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
 {
     RegisterProducts({"Alpha"});
-    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
     ASSERT_TRUE(agent.Start());
+    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
+    agent.SendMessage(WM_TIMECHANGE);
     agent.Command(ID_SUSPEND_AGENT);
     agent.Pump(3500);
     EXPECT_FALSE(Called("BeginBatch"));

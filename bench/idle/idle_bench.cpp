@@ -1,0 +1,143 @@
+// Idle figure: the agent, with one product due only after the idle span, and
+// the minimal icon program sit side by side for the given seconds. Reports what
+// the agent did meanwhile, as seen from outside: icon calls and update-library
+// calls (journal lines). bench/run-all adds the kernel's counts of context
+// switches (wake-ups) and CPU time over the same span, between the BEGIN and
+// END lines: Wine's GetProcessTimes for another process is no measure of it.
+//
+//   idle_bench.exe [--seconds N] AGENT_EXE BASELINE_EXE
+#include "BenchChild.h"
+#include <shlwapi.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace {
+
+const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
+const char kProductName[] = "Idle Bench Product";
+constexpr DWORD kStartLimitMs = 300000;
+
+// Local time in the library's registry format, seconds from now.
+std::string LocalTimeText(int secondsFromNow)
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart += static_cast<ULONGLONG>(secondsFromNow) * 10000000ull;
+    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
+    SYSTEMTIME st;
+    ::FileTimeToLocalFileTime(&later, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
+    return text;
+}
+
+bool ScheduleProduct(int secondsFromNow)
+{
+    std::string path = std::string(kProductKey) + "\\" + kProductName;
+    HKEY key;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const std::string when = LocalTimeText(secondsFromNow);
+    const bool ok = ::RegSetValueExA(key, "NextTime", 0, REG_SZ, reinterpret_cast<const BYTE*>(when.c_str()),
+                                     static_cast<DWORD>(when.size() + 1)) == ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return ok;
+}
+
+size_t CountLines(const std::string& path)
+{
+    std::ifstream file(path);
+    size_t lines = 0;
+    for (std::string line; std::getline(file, line);)
+        ++lines;
+    return lines;
+}
+
+struct Child {
+    const char* name;
+    std::string path;
+    PROCESS_INFORMATION process{};
+    HWND iconWindow = nullptr;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int seconds = 60;
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::atoi(argv[++i]);
+        else
+            paths.push_back(argv[i]);
+    }
+    if (paths.size() != 2 || seconds < 1) {
+        std::fprintf(stderr, "usage: idle_bench [--seconds N] AGENT_EXE BASELINE_EXE\n");
+        return 2;
+    }
+
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
+    // Due a few minutes after the idle span ends: the agent arms its timer and
+    // has nothing to do until then.
+    if (!ScheduleProduct(seconds + 300)) {
+        std::printf("idle: could not register the product\n");
+        return 1;
+    }
+    const std::string journal = FolderOf(paths[0]) + "idle-journal.txt";
+    ::DeleteFileA(journal.c_str());
+    ::SetEnvironmentVariableA("KORVANTE_JOURNAL", journal.c_str());
+
+    FakeTray tray;
+    if (!tray.IsTheTray()) {
+        std::printf("idle: could not stand in for the notification area\n");
+        return 1;
+    }
+    Child children[2] = {{"Tesvo", paths[0]}, {"minimal", paths[1]}};
+    for (Child& child : children) {
+        const size_t seen = tray.Events().size();
+        if (!StartChild(child.path, child.process)) {
+            std::printf("idle: could not start %s\n", child.path.c_str());
+            return 1;
+        }
+        int added = -1;
+        PumpUntil([&] { return (added = tray.FindAdd(child.process.dwProcessId, seen)) >= 0; }, kStartLimitMs);
+        if (added < 0) {
+            std::printf("idle: %s added no icon\n", child.name);
+            return 1;
+        }
+        child.iconWindow = tray.Events()[added].window;
+    }
+    // Let start-up work finish before the span begins.
+    PumpUntil([] { return false; }, 3000);
+
+    const size_t eventsBefore = tray.Events().size();
+    const size_t journalBefore = CountLines(journal);
+    std::printf("IDLE BEGIN %d\n", seconds);
+    std::fflush(stdout);
+
+    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000);
+
+    const size_t journalLines = CountLines(journal) - journalBefore;
+    std::printf("IDLE END\n");
+    std::fflush(stdout);
+    for (Child& child : children) {
+        const bool running = ::WaitForSingleObject(child.process.hProcess, 0) == WAIT_TIMEOUT;
+        std::printf("idle %s: %s, %u icon calls while idle\n", child.name, running ? "still running" : "ENDED",
+                    static_cast<unsigned>(tray.CountFrom(child.process.dwProcessId, eventsBefore)));
+    }
+    std::printf("idle Tesvo: update-library calls while idle %u\n", static_cast<unsigned>(journalLines));
+    std::fflush(stdout);
+    // Give the caller a moment to read the kernel's counters before the end.
+    PumpUntil([] { return false; }, 1000);
+    for (Child& child : children)
+        EndChild(child.process, child.iconWindow, 60000);
+    return 0;
+}

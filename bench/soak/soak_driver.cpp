@@ -1,0 +1,287 @@
+// Soak: the agent runs many due-update runs back to back through the update
+// library, each with products due and the catalog refreshed; its handle, GDI
+// and USER object counts and its memory are compared before and after, and the
+// registry must hold exactly the expected products.
+//
+//   soak_driver.exe [--runs N] [--no-command] FOLDER
+// FOLDER holds Tesvo.exe, korvante.dll and Tesvo.cfg; the agent is started from
+// there with the journal on. Each run: the due products' next time is set just
+// past, and WM_TIMER (id 0) is sent to the agent window, which returns when the
+// run is over. --no-command leaves the products without an update command (no
+// process is started per run).
+//
+// Started with --job it is the products' update command: it ends at once.
+#include "BenchChild.h"
+#include <psapi.h>
+#include <shlwapi.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
+const char* const kDueProducts[] = {"Soak Alpha", "Soak Beta"};
+const char* const kIdleProducts[] = {"Soak Gamma"};
+const char kCatalogOnly[] = "Soak Delta";   // comes in through the catalog
+constexpr int kWarmupRuns = 5;
+
+std::string LocalTimeText(int secondsFromNow)
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(secondsFromNow) * 10000000ll);
+    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
+    SYSTEMTIME st;
+    ::FileTimeToLocalFileTime(&later, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
+    return text;
+}
+
+bool SetValue(const std::string& subkey, const char* name, DWORD type, const void* data, DWORD size)
+{
+    std::string path = kProductKey;
+    if (!subkey.empty())
+        path += "\\" + subkey;
+    HKEY key;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const bool ok = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return ok;
+}
+
+bool SetText(const std::string& subkey, const char* name, const std::string& text)
+{
+    return SetValue(subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+bool SetNumber(const std::string& subkey, const char* name, DWORD number)
+{
+    return SetValue(subkey, name, REG_DWORD, &number, sizeof number);
+}
+
+std::string GetText(const std::string& subkey, const char* name)
+{
+    char text[512] = "";
+    DWORD size = sizeof text - 1;
+    const std::string path = std::string(kProductKey) + "\\" + subkey;
+    if (::SHGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, nullptr, text, &size) != ERROR_SUCCESS)
+        return std::string();
+    return text;
+}
+
+std::set<std::string> Subkeys()
+{
+    std::set<std::string> names;
+    HKEY key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[260];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.insert(std::string(name, length));
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
+size_t CountJournal(const std::string& path, const char* prefix)
+{
+    std::ifstream file(path);
+    size_t count = 0;
+    for (std::string line; std::getline(file, line);)
+        count += line.rfind(prefix, 0) == 0;
+    return count;
+}
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM param)
+{
+    auto counter = reinterpret_cast<std::pair<DWORD, size_t>*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == counter->first)
+        ++counter->second;
+    return TRUE;
+}
+
+struct Snapshot {
+    DWORD handles = 0, gdi = 0, user = 0;
+    size_t windows = 0;
+    SIZE_T privateBytes = 0, workingSet = 0;
+};
+
+Snapshot Take(const PROCESS_INFORMATION& process)
+{
+    Snapshot s;
+    ::GetProcessHandleCount(process.hProcess, &s.handles);
+    s.gdi = ::GetGuiResources(process.hProcess, GR_GDIOBJECTS);
+    s.user = ::GetGuiResources(process.hProcess, GR_USEROBJECTS);
+    std::pair<DWORD, size_t> counter{process.dwProcessId, 0};
+    ::EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&counter));
+    s.windows = counter.second;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (::GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof memory)) {
+        s.privateBytes = memory.PrivateUsage;
+        s.workingSet = memory.WorkingSetSize;
+    }
+    return s;
+}
+
+void Print(const char* what, const Snapshot& before, const Snapshot& after)
+{
+    auto row = [](const char* name, long long a, long long b, const char* unit) {
+        std::printf("soak %-18s before %10lld  after %10lld  change %+lld%s\n", name, a, b, b - a, unit);
+    };
+    std::printf("soak figures %s\n", what);
+    row("handles", before.handles, after.handles, "");
+    row("GDI objects", before.gdi, after.gdi, "");
+    row("USER objects", before.user, after.user, "");
+    row("top-level windows", static_cast<long long>(before.windows), static_cast<long long>(after.windows), "");
+    row("private KiB", static_cast<long long>(before.privateBytes / 1024),
+        static_cast<long long>(after.privateBytes / 1024), " KiB");
+    row("working set KiB", static_cast<long long>(before.workingSet / 1024),
+        static_cast<long long>(after.workingSet / 1024), " KiB");
+}
+
+// One due-update run; false when the agent did not answer.
+bool RunOnce(HWND agent)
+{
+    const std::string past = LocalTimeText(-60);
+    for (const char* name : kDueProducts)
+        SetText(name, "NextTime", past);
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(agent, WM_TIMER, 0, 0, SMTO_NORMAL, 300000, &result) != 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 300;
+    bool withCommand = true;
+    std::string folder;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--job"))
+            return 0;
+        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            runs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--no-command"))
+            withCommand = false;
+        else
+            folder = argv[i];
+    }
+    if (folder.empty() || runs < 1) {
+        std::fprintf(stderr, "usage: soak_driver [--runs N] [--no-command] FOLDER\n");
+        return 2;
+    }
+    if (folder.back() != '\\')
+        folder += '\\';
+
+    // The products: two due every run, one never due, one only in the catalog.
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
+    const std::string source = folder + "soak-catalog-source.txt";
+    {
+        std::ofstream catalog(source, std::ios::binary | std::ios::trunc);
+        for (const char* name : kDueProducts)
+            catalog << name << "\r\n";
+        for (const char* name : kIdleProducts)
+            catalog << name << "\r\n";
+        catalog << kCatalogOnly << "\r\n";
+    }
+    SetText("", "CatalogSource", source);
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, sizeof self);
+    for (const char* name : kDueProducts) {
+        SetNumber(name, "ScheduleKind", 1);   // daily: moved on after each run
+        SetNumber(name, "ScheduleA", 0);
+    }
+    if (withCommand)
+        SetText(kDueProducts[0], "UpdateCommand", "\"" + std::string(self) + "\" --job");
+    for (const char* name : kIdleProducts)
+        SetNumber(name, "ScheduleKind", 0);
+
+    const std::string journal = folder + "soak-journal.txt";
+    ::DeleteFileA(journal.c_str());
+    ::SetEnvironmentVariableA("KORVANTE_JOURNAL", journal.c_str());
+
+    PROCESS_INFORMATION process{};
+    if (!StartChild(folder + "Tesvo.exe", process)) {
+        std::printf("soak: could not start the agent\n");
+        return 1;
+    }
+    HWND agent = nullptr;
+    PumpUntil(
+        [&] {
+            agent = FindProcessWindow(process.dwProcessId, "#32770");
+            return (agent && FindProcessWindow(process.dwProcessId, "Tesvo")) ||
+                   ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        },
+        300000);
+    if (!agent) {
+        std::printf("soak: the agent window did not appear\n");
+        EndChild(process, nullptr, 10000);
+        return 1;
+    }
+    // Let start-up settle, then the first runs, which load what later runs reuse.
+    PumpUntil([] { return false; }, 1000);
+    for (int i = 0; i < kWarmupRuns; ++i)
+        RunOnce(agent);
+    const Snapshot before = Take(process);
+
+    LARGE_INTEGER started, ended;
+    ::QueryPerformanceCounter(&started);
+    int answered = 0;
+    for (int i = 0; i < runs; ++i) {
+        answered += RunOnce(agent);
+        if ((i + 1) % 100 == 0) {
+            std::printf("soak: %d runs\n", i + 1);
+            std::fflush(stdout);
+        }
+    }
+    ::QueryPerformanceCounter(&ended);
+    const Snapshot after = Take(process);
+
+    const size_t batches = CountJournal(journal, "BeginBatch");
+    const size_t updates = CountJournal(journal, "RunUpdate ");
+    const size_t refreshes = CountJournal(journal, "RefreshCatalog ");
+    const int total = runs + kWarmupRuns;
+    std::printf("soak: %d runs answered of %d, %.1f ms per run\n", answered, runs,
+                Milliseconds(started, ended) / runs);
+    std::printf("soak journal: %u runs, %u updates, %u catalog refreshes (expected %d, %d, %d)\n",
+                static_cast<unsigned>(batches), static_cast<unsigned>(updates), static_cast<unsigned>(refreshes),
+                total, total * 2, total);
+    Print("(after warm-up, after the runs)", before, after);
+
+    std::set<std::string> expected;
+    for (const char* name : kDueProducts)
+        expected.insert(name);
+    for (const char* name : kIdleProducts)
+        expected.insert(name);
+    expected.insert(kCatalogOnly);
+    const std::set<std::string> found = Subkeys();
+    std::printf("soak registry: %u product keys, %s\n", static_cast<unsigned>(found.size()),
+                found == expected ? "exactly the expected ones" : "NOT the expected ones");
+    for (const std::string& name : found)
+        std::printf("soak registry key: %s\n", name.c_str());
+    if (withCommand)
+        std::printf("soak last outcome of %s: %s\n", kDueProducts[0], GetText(kDueProducts[0], "LastOutcome").c_str());
+
+    const bool running = ::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+    EndChild(process, nullptr, 60000);
+    std::printf("soak: agent %s through the runs\n", running ? "kept running" : "ENDED");
+    return 0;
+}

@@ -1,0 +1,84 @@
+#include "CatalogRefresh.h"
+#include "BoundedText.h"
+#include "EntryKey.h"
+
+namespace {
+
+// Closes a file handle when it goes out of scope.
+struct FileHandle {
+    HANDLE handle;
+    ~FileHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
+    }
+};
+
+// Copies all of source into target; false on a read or write error or when the
+// source holds more than kMaxCatalogBytes.
+bool CopyContents(HANDLE source, HANDLE target)
+{
+    char chunk[16 * 1024];
+    unsigned long total = 0;
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!::ReadFile(source, chunk, sizeof chunk, &got, nullptr))
+            return false;
+        if (got == 0)
+            return true;
+        total += got;
+        if (total > kMaxCatalogBytes || !::WriteFile(target, chunk, got, &put, nullptr) || put != got)
+            return false;
+    }
+}
+
+// Writes all of source to a new file at temporary; the file is gone again on failure.
+bool CopyToTemporary(HANDLE source, const char* temporary)
+{
+    bool copied;
+    {
+        FileHandle out{::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (out.handle == INVALID_HANDLE_VALUE)
+            return false;
+        copied = CopyContents(source, out.handle) && ::FlushFileBuffers(out.handle);
+    }
+    if (!copied)
+        ::DeleteFileA(temporary);
+    return copied;
+}
+
+} // namespace
+
+bool RefreshCatalogFile(const char* path, char* status)
+{
+    char source[MAX_PATH];
+    if (!path || !*path || strnlen(path, MAX_PATH) >= MAX_PATH) {
+        CopyToBuffer(status, "bad catalog path");
+        return false;
+    }
+    if (!EntryKey("", EntryKey::Read).ReadString(kCatalogSource, source, sizeof source) || !source[0]) {
+        CopyToBuffer(status, "no catalog source");
+        return false;
+    }
+    const FileHandle in{::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (in.handle == INVALID_HANDLE_VALUE) {
+        CopyToBuffer(status, "catalog source unreadable");
+        return false;
+    }
+    char temporary[MAX_PATH + 4];
+    ::lstrcpyA(temporary, path);
+    ::lstrcatA(temporary, ".tmp");
+    if (!CopyToTemporary(in.handle, temporary)) {
+        CopyToBuffer(status, "catalog not copied");
+        return false;
+    }
+    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temporary);
+        CopyToBuffer(status, "catalog not replaced");
+        return false;
+    }
+    CopyToBuffer(status, "catalog copied");
+    return true;
+}

@@ -1,0 +1,15 @@
+// OLE dates (days since 30 December 1899, the time of day as the fraction) from
+// and to calendar fields, for 1 January 1900 to 31 December 9999.
+//
+// The arithmetic is that of framework/OleDateTime.cpp, so the same time gives
+// the same double on both sides. The library does not link that file: its
+// string formatting would pull most of the C++ runtime into the DLL.
+#pragma once
+#include <windows.h>
+
+// The date of the fields, or 0.0 when one is out of range (31 February included).
+double DateFromFields(int year, int month, int day, int hour, int minute, int second);
+// The fields of a date, rounded to the nearest second; false outside the range.
+bool FieldsFromDate(double date, SYSTEMTIME& fields);
+// The local time now, to the second.
+double Now();

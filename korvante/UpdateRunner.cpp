@@ -1,0 +1,82 @@
+#include "UpdateRunner.h"
+#include "BoundedText.h"
+#include "EntryKey.h"
+#include "LocalDate.h"
+#include "Schedule.h"
+
+namespace {
+
+constexpr DWORD kDefaultTimeoutSeconds = 600;
+constexpr DWORD kMaxTimeoutSeconds = 24 * 60 * 60;
+
+DWORD TimeoutMilliseconds(const EntryKey& key)
+{
+    DWORD seconds = key.ReadDword(kUpdateTimeout, kDefaultTimeoutSeconds);
+    if (seconds == 0)
+        seconds = kDefaultTimeoutSeconds;
+    if (seconds > kMaxTimeoutSeconds)
+        seconds = kMaxTimeoutSeconds;
+    return seconds * 1000;
+}
+
+// Starts the command and waits for it; outcome receives what happened.
+// outcome holds at least 32 bytes.
+bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* outcome)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          *directory ? directory : nullptr, &startup, &process)) {
+        ::lstrcpyA(outcome, "failed to start");
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    DWORD exitCode = 1;
+    if (::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(process.hProcess, &exitCode)) {
+        ::wsprintfA(outcome, "exit %lu", static_cast<unsigned long>(exitCode));
+    } else {
+        ::TerminateProcess(process.hProcess, 1);
+        ::lstrcpyA(outcome, "timed out");
+        exitCode = 1;
+    }
+    ::CloseHandle(process.hProcess);
+    return exitCode == 0;
+}
+
+} // namespace
+
+bool PrepareJob(const char* name, char* command, char* directory)
+{
+    char commandText[kKorvanteBufferSize], directoryText[kKorvanteBufferSize];
+    const EntryKey key(name, EntryKey::Read);
+    const bool found = key.ReadString(kUpdateCommand, commandText, sizeof commandText) && commandText[0];
+    key.ReadString(kWorkingDirectory, directoryText, sizeof directoryText);
+    CopyToBuffer(command, commandText);
+    CopyToBuffer(directory, directoryText);
+    return found;
+}
+
+bool RunJob(const char* name, char* status)
+{
+    EntryKey key(name, EntryKey::Write);
+    if (!key.Open()) {
+        CopyToBuffer(status, "no entry");
+        return false;
+    }
+    const double started = Now();
+    char command[kKorvanteBufferSize], directory[kKorvanteBufferSize], outcome[32] = "no command";
+    bool succeeded = false;
+    if (PrepareJob(name, command, directory)) {
+        succeeded = RunProcess(command, directory, TimeoutMilliseconds(key), outcome);
+        if (!IsRecurring(static_cast<int>(key.ReadDword(kScheduleKind, kKindNone))))
+            key.WriteTime(kNextTime, 0.0);
+    }
+    key.WriteString(kLastOutcome, outcome);
+    key.WriteTime(kLastRun, started);
+    CopyToBuffer(status, outcome);
+    return succeeded;
+}

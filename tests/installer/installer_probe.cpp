@@ -1,0 +1,319 @@
+// A long-lived helper for scripts/test-installer: answers one request per line
+// on standard input, so that a whole installer check costs one process start
+// (each start is slow under emulated 32-bit Wine). Fields are separated by tabs;
+// text in and out is UTF-8. Registry keys are below HKEY_LOCAL_MACHINE, in this
+// program's own view (32-bit for the i686 build).
+//
+//   marker                    -> "yes PID" or "no"        the agent's marker window
+//   wait-marker MS            -> "yes PID" or "no"
+//   wait-gone MS              -> "yes" or "no"            until no marker window is left
+//   close MS                  -> "yes" or "no"            WM_CLOSE to the marker, then wait-gone
+//   alive PID                 -> "yes" or "no"            the process has not ended
+//   process-path PID          -> "path TEXT" or "none"
+//   file PATH | dir PATH      -> "yes" or "no"
+//   file-has PATH TEXT        -> "yes" or "no"            the file holds TEXT
+//   append-file PATH TEXT     -> "ok" or "fail"
+//   key KEY                   -> "yes" or "no"
+//   subkeys KEY               -> "subkeys" then a tab and a name per subkey, sorted
+//   reg-sz KEY VALUE          -> "sz TEXT" or "missing"
+//   reg-dword KEY VALUE       -> "dword N" or "missing"
+//   set-sz KEY VALUE TEXT | set-dword KEY VALUE N | del-key KEY | del-value KEY VALUE
+//                             -> "ok" or "fail"
+//   run MS COMMANDLINE        -> "exit N" or "timeout" or "fail"   the command line as given,
+//                                unquoted, as /D= needs it
+//   quit
+#include <windows.h>
+#include <psapi.h>
+#include <shlwapi.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    if (wide.empty())
+        return std::string();
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string text(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr,
+                          nullptr);
+    return text;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos)
+            return fields;
+        start = tab + 1;
+    }
+}
+
+HWND Marker()
+{
+    return ::FindWindowW(L"Tesvo", L"Tesvo");
+}
+
+std::string MarkerAnswer()
+{
+    HWND marker = Marker();
+    if (!marker)
+        return "no";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(marker, &pid);
+    return "yes " + std::to_string(pid);
+}
+
+// Polls every 100 ms until done() or ms have passed.
+template <typename Done> bool WaitFor(Done done, DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start >= ms)
+            return false;
+        ::Sleep(100);
+    }
+    return true;
+}
+
+std::string ProcessPath(DWORD pid)
+{
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process)
+        return "none";
+    wchar_t path[MAX_PATH * 2] = L"";
+    const DWORD length = ::GetModuleFileNameExW(process, nullptr, path, MAX_PATH * 2);
+    ::CloseHandle(process);
+    return length ? "path " + Utf8(std::wstring(path, length)) : "none";
+}
+
+std::string ReadWholeFile(const std::wstring& path, bool& found)
+{
+    found = false;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    found = true;
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        text.append(chunk, got);
+    ::CloseHandle(file);
+    return text;
+}
+
+bool AppendFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    ::CloseHandle(file);
+    return ok;
+}
+
+std::string Attributes(const std::wstring& path, bool wantDirectory)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "no";
+    return ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == wantDirectory ? "yes" : "no";
+}
+
+std::string Subkeys(const std::wstring& path)
+{
+    HKEY key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "subkeys";
+    std::vector<std::string> names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(Utf8(std::wstring(name, length)));
+    }
+    ::RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    std::string answer = "subkeys";
+    for (const std::string& n : names)
+        answer += "\t" + n;
+    return answer;
+}
+
+std::string ReadValue(const std::wstring& path, const std::wstring& value, bool dword)
+{
+    HKEY key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "missing";
+    std::vector<BYTE> data(4096);
+    DWORD type = 0, size = static_cast<DWORD>(data.size()) - sizeof(wchar_t);
+    const LONG status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type, data.data(), &size);
+    ::RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return "missing";
+    if (dword)
+        return type == REG_DWORD && size == 4 ? "dword " + std::to_string(*reinterpret_cast<DWORD*>(data.data()))
+                                              : "missing";
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return "missing";
+    std::wstring text(reinterpret_cast<wchar_t*>(data.data()), size / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    return "sz " + Utf8(text);
+}
+
+bool WriteValue(const std::wstring& path, const std::wstring& value, DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const bool ok = ::RegSetValueExW(key, value.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
+                    ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return ok;
+}
+
+std::string Run(DWORD ms, const std::wstring& commandLine)
+{
+    std::wstring command = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return "fail";
+    ::CloseHandle(process.hThread);
+    std::string answer = "timeout";
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.hProcess, &code))
+        answer = "exit " + std::to_string(code);
+    ::CloseHandle(process.hProcess);
+    return answer;
+}
+
+std::string Answer(const std::vector<std::string>& f)
+{
+    const std::string& command = f[0];
+    auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+    auto warg = [&](size_t i) { return Wide(arg(i)); };
+    auto ms = [&](size_t i) { return static_cast<DWORD>(std::strtoul(arg(i).c_str(), nullptr, 10)); };
+    auto okFail = [](bool ok) { return std::string(ok ? "ok" : "fail"); };
+
+    if (command == "marker")
+        return MarkerAnswer();
+    if (command == "wait-marker") {
+        WaitFor([] { return Marker() != nullptr; }, ms(1));
+        return MarkerAnswer();
+    }
+    if (command == "wait-gone")
+        return WaitFor([] { return Marker() == nullptr; }, ms(1)) ? "yes" : "no";
+    if (command == "close") {
+        if (HWND marker = Marker())
+            ::PostMessageW(marker, WM_CLOSE, 0, 0);
+        return WaitFor([] { return Marker() == nullptr; }, ms(1)) ? "yes" : "no";
+    }
+    if (command == "alive") {
+        HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, ms(1));
+        if (!process)
+            return "no";
+        const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        ::CloseHandle(process);
+        return running ? "yes" : "no";
+    }
+    if (command == "process-path")
+        return ProcessPath(ms(1));
+    if (command == "file")
+        return Attributes(warg(1), false);
+    if (command == "dir")
+        return Attributes(warg(1), true);
+    if (command == "file-has") {
+        bool found;
+        const std::string text = ReadWholeFile(warg(1), found);
+        return found && text.find(arg(2)) != std::string::npos ? "yes" : "no";
+    }
+    if (command == "append-file")
+        return okFail(AppendFile(warg(1), arg(2)));
+    if (command == "key") {
+        HKEY key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, warg(1).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return "no";
+        ::RegCloseKey(key);
+        return "yes";
+    }
+    if (command == "subkeys")
+        return Subkeys(warg(1));
+    if (command == "reg-sz")
+        return ReadValue(warg(1), warg(2), false);
+    if (command == "reg-dword")
+        return ReadValue(warg(1), warg(2), true);
+    if (command == "set-sz") {
+        const std::wstring text = warg(3);
+        return okFail(WriteValue(warg(1), warg(2), REG_SZ, text.c_str(),
+                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+    }
+    if (command == "set-dword") {
+        const DWORD number = ms(3);
+        return okFail(WriteValue(warg(1), warg(2), REG_DWORD, &number, sizeof number));
+    }
+    if (command == "del-key") {
+        const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, warg(1).c_str());
+        return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
+    }
+    if (command == "del-value") {
+        HKEY key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, warg(1).c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return "ok";
+        const LONG status = ::RegDeleteValueW(key, warg(2).c_str());
+        ::RegCloseKey(key);
+        return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
+    }
+    if (command == "run")
+        return Run(ms(1), warg(2));
+    return "error unknown request";
+}
+
+} // namespace
+
+int main()
+{
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char buffer[8192];
+    while (std::fgets(buffer, sizeof buffer, stdin)) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (line.empty())
+            continue;
+        const std::vector<std::string> fields = SplitTabs(line);
+        if (fields[0] == "quit")
+            break;
+        std::printf("%s\n", Answer(fields).c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+// RefreshCatalog: the configured source replaces the catalog whole, or the
+// catalog stays as it was; no temporary file is left behind either way.
+#include "KorvanteFixture.h"
+
+TEST_F(KorvanteTest, CatalogIsReplacedFromItsSourceOrLeftAlone)
+{
+    const std::string catalog = ProgramDir() + "korvante-catalog.cfg", source = ProgramDir() + "korvante-source.cfg";
+    const auto refresh = [&](const std::string& path) {
+        char engine[260] = "";
+        RefreshCatalog(0, engine, path.c_str());
+        EXPECT_EQ(::GetFileAttributesA((catalog + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+        return std::string(engine) + ": " + ReadFileText(catalog);
+    };
+    WriteFileText(catalog, "Old\r\n");
+    ::DeleteFileA(source.c_str());
+    EXPECT_EQ(refresh(catalog), "no catalog source: Old\r\n");
+    SetText("", "CatalogSource", source);
+    EXPECT_EQ(refresh(catalog), "catalog source unreadable: Old\r\n");
+    SetText("", "CatalogSource", ProgramDir());
+    EXPECT_EQ(refresh(catalog), "catalog source unreadable: Old\r\n");
+    WriteFileText(source, std::string(16 * 1024 * 1024 + 1, 'x'));   // one byte over the bound
+    SetText("", "CatalogSource", source);
+    EXPECT_EQ(refresh(catalog), "catalog not copied: Old\r\n");
+    WriteFileText(source, "Tesvo Demo Editor\r\n");
+    EXPECT_EQ(refresh(""), "bad catalog path: Old\r\n");
+    EXPECT_EQ(refresh(std::string(300, 'p')), "bad catalog path: Old\r\n");
+    EXPECT_EQ(RefreshCatalog(0, nullptr, nullptr), 0);
+    EXPECT_EQ(refresh(catalog), "catalog copied: Tesvo Demo Editor\r\n");
+    char engine[260];
+    EXPECT_EQ(RefreshCatalog(0, engine, catalog.c_str()), 1);
+    ::DeleteFileA(catalog.c_str());
+    ::DeleteFileA(source.c_str());
+}

@@ -1,0 +1,133 @@
+// EditSchedule: the schedule dialog, worked from a second thread the way a user
+// works it, with clicks, typed text and keys.
+#include "KorvanteFixture.h"
+#include "korvante/ScheduleDialogIds.h"
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace {
+
+class KorvanteDialogTest : public KorvanteTest {
+protected:
+    // Calls EditSchedule here while act() works the dialog from another thread;
+    // m_seen tells whether a dialog came up.
+    int Edit(const char* name, const std::function<void(HWND)>& act)
+    {
+        std::atomic<bool> returned{false};
+        m_seen = false;
+        std::thread user([&] {
+            HWND dialog = nullptr;
+            // The dialog shows itself once its fields are filled.
+            while (!returned && !(dialog && ::IsWindowVisible(dialog))) {
+                ::Sleep(20);
+                dialog = ::FindWindowA("#32770", "Update Schedule");
+            }
+            if (!returned) {
+                m_seen = true;
+                act(dialog);
+            }
+        });
+        const int result = EditSchedule(name);
+        returned = true;
+        user.join();
+        return result;
+    }
+
+    static void Choose(HWND dialog, int control, int index) { ::SendDlgItemMessageA(dialog, control, CB_SETCURSEL, index, 0); }
+    static void Click(HWND dialog, int button) { ::PostMessageA(dialog, WM_COMMAND, button, 0); }
+    static HWND Focus(HWND dialog)
+    {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info);
+        return info.hwndFocus;
+    }
+    // A key pressed in the control that has the focus.
+    static void Key(HWND dialog, WPARAM key)
+    {
+        ::PostMessageA(Focus(dialog), WM_KEYDOWN, key, 0);
+        ::Sleep(200);
+    }
+    static std::string ItemText(HWND dialog, int control)
+    {
+        char text[300] = "";
+        ::GetDlgItemTextA(dialog, control, text, sizeof text);
+        return text;
+    }
+
+    bool m_seen = false;
+};
+
+} // namespace
+
+TEST_F(KorvanteDialogTest, OkStoresTheScheduleAndItsNextTime)
+{
+    Schedule("Alpha", 1, 8 * 60 + 15, 0, COleDateTime(2031, 1, 1, 8, 15, 0).m_dt);
+    std::string shown;
+    EXPECT_EQ(Edit("Alpha", [&](HWND dialog) {
+                  shown = ItemText(dialog, IDC_ENTRY_NAME) + "|" + ItemText(dialog, IDC_TIME) + "|" +
+                          ItemText(dialog, IDC_NEXT_TIME);
+                  Choose(dialog, IDC_KIND, 2);
+                  ::SetDlgItemTextA(dialog, IDC_TIME, "7:30");
+                  Choose(dialog, IDC_WEEKDAY, 3);
+                  Click(dialog, IDOK);
+              }),
+              1);
+    EXPECT_EQ(shown, "Product: Alpha|08:15|Next update: 2031-01-01 08:15:00");
+    int kind = 0, a = 0, b = 0;
+    GetSchedule("Alpha", nullptr, nullptr, &kind, &a, &b);
+    EXPECT_EQ(std::to_string(kind) + " " + std::to_string(a) + " " + std::to_string(b), "2 450 3");
+    EXPECT_EQ(NextText("Alpha"), Text(NextScheduledTime(2, 3, 450).m_dt));
+}
+
+TEST_F(KorvanteDialogTest, CancelEscapeAndUnusableFieldsChangeNothing)
+{
+    Schedule("Alpha", 1, 600, 0, COleDateTime(2031, 1, 1, 10, 0, 0).m_dt);
+    bool openAfterOk = false;
+    const std::function<void(HWND)> ways[] = {
+        [](HWND dialog) { Choose(dialog, IDC_KIND, 0), Click(dialog, IDCANCEL); },
+        [](HWND dialog) { Choose(dialog, IDC_KIND, 0), Key(dialog, VK_ESCAPE); },
+        [&](HWND dialog) {
+            ::SetDlgItemTextA(dialog, IDC_TIME, "25:00");
+            Click(dialog, IDOK);
+            ::Sleep(300);
+            openAfterOk = ::IsWindow(dialog);
+            Click(dialog, IDCANCEL);
+        }};
+    for (const auto& way : ways) {
+        EXPECT_EQ(Edit("Alpha", way), 0);
+        EXPECT_EQ(NextText("Alpha"), "2031-01-01 10:00:00");
+    }
+    EXPECT_TRUE(openAfterOk);
+}
+
+// The default entry, whose key is made on OK when it is missing.
+TEST_F(KorvanteDialogTest, WorksFromTheKeyboard)
+{
+    std::string seen;
+    EXPECT_EQ(Edit("", [&](HWND dialog) {
+                  seen = ItemText(dialog, IDC_ENTRY_NAME) + "|" + ItemText(dialog, IDC_NEXT_TIME) + "|" +
+                         std::to_string(::GetDlgCtrlID(Focus(dialog)));
+                  Key(dialog, VK_DOWN);   // None to Daily, which opens the time of day
+                  Key(dialog, VK_TAB);
+                  seen += "|" + std::to_string(::GetDlgCtrlID(Focus(dialog)));
+                  ::SetDlgItemTextA(dialog, IDC_TIME, "23:59");
+                  Key(dialog, VK_RETURN);   // the default button
+                  if (::IsWindow(dialog))
+                      Click(dialog, IDCANCEL);
+              }),
+              1);
+    EXPECT_EQ(seen, "Default schedule|Next update: none|" + std::to_string(IDC_KIND) + "|" + std::to_string(IDC_TIME));
+    EXPECT_EQ(ValueText("", "NextTime"), Text(NextScheduledTime(1, 0, 23 * 60 + 59).m_dt));
+}
+
+TEST_F(KorvanteDialogTest, NoDialogForAProductWithoutAKeyOrABadName)
+{
+    const std::string longName(256, 'n');
+    for (const char* name : {"Ghost", static_cast<const char*>(nullptr), longName.c_str()}) {
+        EXPECT_EQ(Edit(name, [](HWND dialog) { Click(dialog, IDCANCEL); }), 0);
+        EXPECT_FALSE(m_seen);
+    }
+    EXPECT_EQ(ValueText("Ghost", "ScheduleKind"), "(missing)");
+}

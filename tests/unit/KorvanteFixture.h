@@ -1,0 +1,107 @@
+// Test base for korvante.dll: loads the library from the test program's folder
+// for each test and binds its calls by ordinal, as the agent does. Each test
+// starts with a fresh library, no product key and no journal.
+#pragma once
+#include "engine/Korvante.h"
+#include "framework/OleDateTime.h"
+#include "support/WineHelpers.h"
+#include <gtest/gtest.h>
+#include <string>
+
+class KorvanteTest : public ::testing::Test {
+protected:
+    static constexpr double kMinute = 1.0 / 1440.0;
+    static constexpr double kHour = 1.0 / 24.0;
+
+    void SetUp() override
+    {
+        DeleteProductKey();
+        ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
+        m_module = ::LoadLibraryA((ProgramDir() + "korvante.dll").c_str());
+        ASSERT_NE(m_module, nullptr);
+        Bind(EditSchedule, 3), Bind(RefreshCatalog, 4), Bind(RunUpdate, 5), Bind(NextScheduledTime, 6);
+        Bind(PrepareUpdate, 7), Bind(GetSchedule, 9), Bind(PrepareDefault, 10), Bind(PrepareProduct, 11);
+        Bind(GetNextTime, 12), Bind(GetDueTime, 13), Bind(SetNextTime, 16), Bind(BeginBatch, 17), Bind(EndBatch, 18);
+    }
+
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
+        if (m_module)
+            ::FreeLibrary(m_module);
+    }
+
+    static double Now() { return COleDateTime::GetCurrentTime().m_dt; }
+    static std::string Text(double time) { return time == 0.0 ? "none" : COleDateTime(time).Format("%Y-%m-%d %H:%M:%S"); }
+
+    // Registry values of an entry ("" is the product key), as a user sets them with reg add.
+    static void SetValue(const std::string& entry, const char* value, DWORD type, const void* data, DWORD size)
+    {
+        HKEY key;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, &key, nullptr), ERROR_SUCCESS);
+        ::RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
+        ::RegCloseKey(key);
+    }
+    static void SetText(const std::string& entry, const char* value, const std::string& text)
+    {
+        SetValue(entry, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    }
+    static void SetNumber(const std::string& entry, const char* value, DWORD number)
+    {
+        SetValue(entry, value, REG_DWORD, &number, sizeof number);
+    }
+    static void Schedule(const std::string& entry, DWORD kind, DWORD a, DWORD b, double next)
+    {
+        SetNumber(entry, "ScheduleKind", kind), SetNumber(entry, "ScheduleA", a), SetNumber(entry, "ScheduleB", b);
+        if (next != 0.0)
+            SetText(entry, "NextTime", Text(next));
+    }
+    // A REG_SZ value's text; "(missing)" when it is not there.
+    static std::string ValueText(const std::string& entry, const char* value)
+    {
+        char text[1024] = "";
+        DWORD size = sizeof text - 1;
+        const bool found = ::RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), value, RRF_RT_REG_SZ, nullptr,
+                                          text, &size) == ERROR_SUCCESS;
+        return found ? text : "(missing)";
+    }
+
+    // GetNextTime's time as text, its result in *result.
+    std::string NextText(const char* entry, int* result = nullptr)
+    {
+        COleDateTime time;
+        const int got = GetNextTime(entry, &time);
+        if (result)
+            *result = got;
+        return Text(time.m_dt);
+    }
+    decltype(&::EditSchedule) EditSchedule = nullptr;
+    decltype(&::RefreshCatalog) RefreshCatalog = nullptr;
+    decltype(&::RunUpdate) RunUpdate = nullptr;
+    decltype(&::NextScheduledTime) NextScheduledTime = nullptr;
+    decltype(&::PrepareUpdate) PrepareUpdate = nullptr;
+    decltype(&::GetSchedule) GetSchedule = nullptr;
+    decltype(&::PrepareDefault) PrepareDefault = nullptr;
+    decltype(&::PrepareProduct) PrepareProduct = nullptr;
+    decltype(&::GetNextTime) GetNextTime = nullptr;
+    decltype(&::GetDueTime) GetDueTime = nullptr;
+    decltype(&::SetNextTime) SetNextTime = nullptr;
+    decltype(&::BeginBatch) BeginBatch = nullptr;
+    decltype(&::EndBatch) EndBatch = nullptr;
+
+private:
+    static std::string KeyPath(const std::string& entry)
+    {
+        return "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion" + (entry.empty() ? "" : "\\" + entry);
+    }
+    template <typename Function>
+    void Bind(Function& function, int ordinal)
+    {
+        const FARPROC address = ::GetProcAddress(m_module, MAKEINTRESOURCEA(ordinal));
+        EXPECT_NE(address, nullptr) << "ordinal " << ordinal;
+        function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+    }
+
+    HMODULE m_module = nullptr;
+};

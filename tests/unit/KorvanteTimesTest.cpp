@@ -1,0 +1,134 @@
+// Next and due times: what is stored and reported, and how a run moves passed
+// times on so that the agent never arms its timer for a time in the past.
+#include "KorvanteFixture.h"
+
+TEST_F(KorvanteTest, NextTimeIsKeptAsTextInTheEntrysKey)
+{
+    RegisterProducts({"Alpha"});
+    EXPECT_EQ(SetNextTime("Alpha", COleDateTime(2031, 2, 3, 4, 5, 6)), 1);
+    EXPECT_EQ(ValueText("Alpha", "NextTime"), "2031-02-03 04:05:06");
+    EXPECT_EQ(SetNextTime("Alpha", COleDateTime(0.0)), 1);
+    EXPECT_EQ(ValueText("Alpha", "NextTime"), "(missing)");
+    SetText("Alpha", "NextTime", "2031-02-03 04:05");
+    EXPECT_EQ(NextText("Alpha"), "2031-02-03 04:05:00");
+    for (const char* bad : {"2031-02-30 04:05:00", "2031-02-03 24:00", "tomorrow", "", "2031-02-03 04:05:06 "}) {
+        SetText("Alpha", "NextTime", bad);
+        EXPECT_EQ(NextText("Alpha"), "none") << bad;
+    }
+    // Only the default entry's key is made by a write.
+    EXPECT_EQ(SetNextTime("Ghost", COleDateTime(2031, 2, 3, 4, 5, 6)), 0);
+    DeleteProductKey();
+    EXPECT_EQ(SetNextTime("", COleDateTime(2031, 2, 3, 4, 5, 6)), 1);
+    EXPECT_EQ(NextText("") + "|" + ValueText("Ghost", "NextTime"), "2031-02-03 04:05:06|(missing)");
+}
+
+TEST_F(KorvanteTest, ATimeDueThisVerySecondIsReportedOneSecondLater)
+{
+    RegisterProducts({"Alpha"});
+    // The agent sees a time as come only once now is strictly later.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const double now = Now();
+        SetText("Alpha", "NextTime", Text(now));
+        int result = -1;
+        const std::string reported = NextText("Alpha", &result);
+        if (Now() == now) {
+            EXPECT_EQ(reported, Text(now + 1.0 / 86400));
+            EXPECT_EQ(result, 0);
+            return;
+        }
+    }
+}
+
+TEST_F(KorvanteTest, DueTimeSaysWhetherTheAgentMovesTheScheduleOn)
+{
+    const int kinds[][2] = {{0, 0}, {1, 1}, {2, 1}, {3, 0}, {4, 1}, {9, 0}};
+    for (const auto& kind : kinds) {
+        Schedule("Alpha", kind[0], 1, 0, COleDateTime(2031, 2, 3, 4, 5, 6).m_dt);
+        COleDateTime due;
+        EXPECT_EQ(GetDueTime("Alpha", &due), kind[1]) << "kind " << kind[0];
+        EXPECT_EQ(Text(due.m_dt), "2031-02-03 04:05:06");
+    }
+    // Without a time, or a key, or a name, a product is never due.
+    Schedule("Bare", 1, 600, 0, 0.0);
+    for (const char* name : {"Bare", "Ghost", static_cast<const char*>(nullptr)}) {
+        COleDateTime due;
+        GetDueTime(name, &due);
+        EXPECT_EQ(Text(due.m_dt), "9999-12-31 23:59:59");
+    }
+}
+
+TEST_F(KorvanteTest, BadNamesAndPointersGetSafeResults)
+{
+    Schedule("Alpha", 2, 840, 5, 0.0);
+    int x = 7, kind = 0, a = 0, b = 0;
+    EXPECT_EQ(GetSchedule("Alpha", &x, nullptr, &kind, &a, &b), 1);
+    EXPECT_EQ(std::to_string(x) + " " + std::to_string(kind) + " " + std::to_string(a) + " " + std::to_string(b),
+              "0 2 840 5");
+    EXPECT_EQ(GetNextTime("Alpha", nullptr), 0);
+    const std::string longName(256, 'n');
+    for (const char* name : {static_cast<const char*>(nullptr), longName.c_str(), "Alpha\\Beta", "Ghost"}) {
+        char buffer[260] = "old", jobA[260] = "old", jobB[260] = "old";
+        EXPECT_EQ(NextText(name), "none");
+        EXPECT_EQ(SetNextTime(name, COleDateTime(2031, 1, 1, 0, 0, 0)), 0);
+        EXPECT_EQ(GetSchedule(name, nullptr, nullptr, &kind, nullptr, nullptr) + kind, 0);
+        EXPECT_EQ(PrepareProduct(name, buffer) + PrepareDefault(name, buffer), 0);
+        EXPECT_EQ(PrepareUpdate(name, jobA, jobB) + RunUpdate(name, buffer, jobA, jobB, 0), 0);
+        EXPECT_EQ(std::string(jobA) + jobB, "");
+    }
+}
+
+// One due-update run made the way the agent makes it, then the times it arms its timer with.
+TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
+{
+    const double past = Now() - 3 * kMinute, later = Now() + kHour;
+    Schedule("", 1, 600, 0, past);
+    Schedule("Weekly", 2, 600, 3, past);
+    Schedule("Hourly", 4, 2, 0, past);
+    Schedule("Once", 3, 600, 0, past);
+    Schedule("None", 0, 0, 0, past);
+    Schedule("Later", 1, 600, 0, later);
+    Schedule("NoTime", 1, 600, 0, 0.0);
+    // A time that has come waits for a run, which passes it only once it ends.
+    int result = 0;
+    EXPECT_EQ(NextText("", &result), Text(past));
+    EXPECT_EQ(result, 1);
+    char engine[260] = "", jobA[260] = "", jobB[260] = "";
+    int kind = 0, a = 0, b = 0;
+    BeginBatch();
+    EXPECT_EQ(NextText(""), Text(past));
+    for (const char* name : {"Weekly", "Hourly", "Once", "None", "Later", "NoTime"}) {
+        COleDateTime due;
+        PrepareProduct(name, engine);
+        const int moveOn = GetDueTime(name, &due);
+        if (!(Now() > due.m_dt))
+            continue;
+        GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
+        if (moveOn)
+            SetNextTime(name, NextScheduledTime(kind, b, a));
+        PrepareUpdate(name, jobA, jobB);
+        RunUpdate(name, engine, jobA, jobB, 0);
+    }
+    EndBatch();
+    COleDateTime next;
+    GetNextTime("", &next);
+    GetSchedule("", nullptr, nullptr, &kind, &a, &b);
+    if (kind != 3 && Now() > next.m_dt)
+        SetNextTime("", NextScheduledTime(kind, b, a));
+
+    const double now = Now();
+    for (const char* name : {"", "Weekly", "Hourly", "Once", "None", "Later", "NoTime"}) {
+        GetNextTime(name, &next);
+        EXPECT_TRUE(next.m_dt == 0.0 || next.m_dt > now) << '"' << name << "\" " << Text(next.m_dt);
+    }
+    EXPECT_EQ(NextText("Once") + NextText("None") + NextText("NoTime"), "nonenonenone");
+    EXPECT_EQ(NextText("", &result), Text(NextScheduledTime(1, 0, 600).m_dt));
+    EXPECT_EQ(result, 0);
+    GetNextTime("Hourly", &next);
+    EXPECT_NEAR(next.m_dt, now + 2 * kHour, 2.0 / 86400);
+    EXPECT_EQ(ValueText("Hourly", "NextTime"), NextText("Hourly")) << "a moved time is stored";
+    EXPECT_EQ(ValueText("Once", "NextTime"), "(missing)");
+    EXPECT_EQ(NextText("Later"), Text(later));
+    for (const char* ran : {"Weekly", "Hourly", "Once", "None"})
+        EXPECT_EQ(ValueText(ran, "LastOutcome"), "no command") << ran;
+    EXPECT_EQ(ValueText("Later", "LastOutcome") + ValueText("NoTime", "LastOutcome"), "(missing)(missing)");
+}

@@ -1,0 +1,72 @@
+// PrepareUpdate and RunUpdate: the product's command, run hidden and waited
+// for, with the outcome recorded in its key and left in the engine buffer.
+#include "KorvanteFixture.h"
+
+namespace {
+
+class KorvanteUpdateTest : public KorvanteTest {
+protected:
+    std::string Run(const char* entry)
+    {
+        char engine[260] = "", a[260] = "", b[260] = "";
+        m_result = RunUpdate(entry, engine, a, b, 0);
+        return engine;
+    }
+    int m_result = -1;
+};
+
+} // namespace
+
+TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
+{
+    SetText("Alpha", "UpdateCommand", "cmd.exe /c exit 0");
+    SetText("Alpha", "WorkingDirectory", "C:\\windows");
+    char jobs[3][260];
+    memset(jobs, 'x', sizeof jobs);
+    EXPECT_EQ(PrepareUpdate("Alpha", jobs[0], jobs[1]), 1);
+    EXPECT_EQ(std::string(jobs[0]) + "|" + jobs[1], "cmd.exe /c exit 0|C:\\windows");
+    // A command too long for the buffer is no command, and nothing is written past it.
+    SetText("Alpha", "UpdateCommand", std::string(300, 'c'));
+    EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 0);
+    EXPECT_EQ(std::string(jobs[1]) + jobs[2][0], "x");
+}
+
+TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
+{
+    const std::string dir = ProgramDir(), before = Text(Now());
+    SetText("Alpha", "UpdateCommand", "cmd.exe /c echo here> korvante-cwd.txt");
+    SetText("Alpha", "WorkingDirectory", dir);
+    EXPECT_EQ(Run("Alpha"), "exit 0");
+    EXPECT_EQ(m_result, 1);
+    EXPECT_EQ(ReadFileText(dir + "korvante-cwd.txt"), "here\r\n");
+    ::DeleteFileA((dir + "korvante-cwd.txt").c_str());
+    EXPECT_GE(ValueText("Alpha", "LastRun"), before);
+    const char* const outcomes[][2] = {
+        {"cmd.exe /c exit 3", "exit 3"}, {"C:\\no\\such\\updater.exe", "failed to start"}, {"", "no command"}};
+    for (const auto& outcome : outcomes) {
+        SetText("Alpha", "UpdateCommand", outcome[0]);
+        EXPECT_EQ(Run("Alpha"), outcome[1]);
+        EXPECT_EQ(ValueText("Alpha", "LastOutcome"), outcome[1]);
+        EXPECT_EQ(m_result, 0);
+    }
+    EXPECT_EQ(Run("Ghost") + ValueText("Ghost", "LastOutcome"), "no entry(missing)");
+    // A command that overruns its time is ended.
+    SetText("Alpha", "UpdateCommand", "ping.exe -n 30 127.0.0.1");
+    SetNumber("Alpha", "UpdateTimeoutSeconds", 1);
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(Run("Alpha"), "timed out");
+    EXPECT_LT(::GetTickCount() - start, 10000u);
+}
+
+TEST_F(KorvanteUpdateTest, RunUpdateClearsTheTimeOfAOneOffOnly)
+{
+    const double later = Now() + kHour;
+    Schedule("Once", 3, 600, 0, later);
+    Schedule("Daily", 1, 600, 0, later);
+    for (const char* name : {"Once", "Daily"}) {
+        SetText(name, "UpdateCommand", "cmd.exe /c exit 0");
+        Run(name);
+    }
+    EXPECT_EQ(NextText("Once"), "none");
+    EXPECT_EQ(NextText("Daily"), Text(later));
+}
