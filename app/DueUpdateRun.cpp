@@ -3,7 +3,6 @@
 #include "AgentDlg.h"
 #include "catalog/ProductList.h"
 #include "engine/Korvante.h"
-#include <vector>
 
 void CAgentDlg::OnTimer(UINT_PTR)
 {
@@ -25,12 +24,13 @@ void CAgentDlg::RunDueUpdates()
     BeginBatch();
 
     {
-        std::vector<char> jobA(kKorvanteBufferSize), jobB(kKorvanteBufferSize);
+        // The run's job buffers, released with this block.
+        char jobA[kKorvanteBufferSize] = "", jobB[kKorvanteBufferSize] = "";
         for (const char* name = products.Current(); name; name = products.Next()) {
             jobA[0] = 0;
             jobB[0] = 0;
-            if (CheckProductDue(name, jobA.data(), jobB.data()))
-                RunUpdate(name, m_szEngineBuf, jobA.data(), jobB.data(), 0);
+            if (CheckProductDue(name, jobA, jobB))
+                RunUpdate(name, m_szEngineBuf, jobA, jobB, 0);
         }
     }
 

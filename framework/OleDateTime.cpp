@@ -1,6 +1,5 @@
 #include "OleDateTime.h"
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -94,36 +93,38 @@ bool COleDateTime::GetAsSystemTime(SYSTEMTIME& st) const
     return true;
 }
 
-std::string COleDateTime::Format(const char* pattern) const
+CString COleDateTime::Format(const char* pattern) const
 {
-    // The numeric fields the program formats, done here rather than by strftime,
-    // which refuses years before 1900 in some runtimes.
+    // Only the numeric fields the program formats, by hand: the runtime's
+    // strftime refuses years before 1900 and its printf family is large.
     SYSTEMTIME st;
+    CString text;
     if (!pattern || !GetAsSystemTime(st))
-        return std::string();
-    std::string text;
-    char field[8];
+        return text;
     for (const char* p = pattern; *p; ++p) {
-        if (*p != '%' || !p[1]) {
-            text += *p;
-            continue;
+        char field[5] = {*p, '\0'};
+        if (*p == '%' && p[1]) {
+            int value = -1;
+            switch (*++p) {
+            case 'm': value = st.wMonth; break;
+            case 'd': value = st.wDay; break;
+            case 'y': value = st.wYear % 100; break;
+            case 'H': value = st.wHour; break;
+            case 'M': value = st.wMinute; break;
+            case 'S': value = st.wSecond; break;
+            case 'Y':
+                field[0] = static_cast<char>('0' + st.wYear / 1000);
+                field[1] = static_cast<char>('0' + st.wYear / 100 % 10);
+                field[2] = static_cast<char>('0' + st.wYear / 10 % 10);
+                field[3] = static_cast<char>('0' + st.wYear % 10);
+                break;
+            default: field[0] = *p; break;
+            }
+            if (value >= 0) {
+                field[0] = static_cast<char>('0' + value / 10);
+                field[1] = static_cast<char>('0' + value % 10);
+            }
         }
-        int value;
-        switch (*++p) {
-        case 'm': value = st.wMonth; break;
-        case 'd': value = st.wDay; break;
-        case 'y': value = st.wYear % 100; break;
-        case 'H': value = st.wHour; break;
-        case 'M': value = st.wMinute; break;
-        case 'S': value = st.wSecond; break;
-        case 'Y':
-            text += std::to_string(st.wYear);
-            continue;
-        default:
-            text += *p;
-            continue;
-        }
-        std::snprintf(field, sizeof field, "%02d", value);
         text += field;
     }
     return text;

@@ -3,8 +3,8 @@
 // update library reads and fills, so the record is packed to 4 bytes.
 #pragma once
 #include <windows.h>
+#include "String.h"
 #include <cstdint>
-#include <string>
 
 class COleDateTimeSpan {
 public:
@@ -32,7 +32,7 @@ public:
     bool GetAsSystemTime(SYSTEMTIME& st) const;
     // Formats with %m %d %y %Y %H %M %S (two digits each but %Y); "%%" gives "%".
     // "" for an invalid or out-of-range date.
-    std::string Format(const char* pattern) const;
+    CString Format(const char* pattern) const;
 
     bool operator<(const COleDateTime& other) const { return m_dt < other.m_dt; }
     bool operator>(const COleDateTime& other) const { return m_dt > other.m_dt; }

@@ -1,23 +1,43 @@
 #include "String.h"
 #include "WinApp.h"
 
+void CString::Assign(const char* text)
+{
+    ::lstrcpynA(m_text, text ? text : "", kCapacity);
+}
+
 BOOL CString::LoadString(UINT id)
 {
-    char buffer[256];
-    int length = ::LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof buffer);
-    m_text.assign(buffer, length > 0 ? length : 0);
+    const int length = ::LoadStringA(AfxGetResourceHandle(), id, m_text, kCapacity);
+    if (length <= 0)
+        m_text[0] = '\0';
     return length > 0;
 }
 
-void CString::ReplaceFirstArgument(const char* argument)
+CString& CString::operator+=(const char* text)
 {
-    const std::string value = argument ? argument : "";
-    for (size_t at = m_text.find("%1"); at != std::string::npos; at = m_text.find("%1", at + value.size()))
-        m_text.replace(at, 2, value);
+    const int length = GetLength();
+    ::lstrcpynA(m_text + length, text ? text : "", kCapacity - length);
+    return *this;
+}
+
+void CString::ReplaceArgument(const char* argument)
+{
+    CString result;
+    for (const char* p = m_text; *p;) {
+        if (p[0] == '%' && p[1] == '1') {
+            result += argument;
+            p += 2;
+            continue;
+        }
+        const char single[2] = {*p++, '\0'};
+        result += single;
+    }
+    *this = result;
 }
 
 void AfxFormatString1(CString& result, UINT id, const char* text)
 {
     result.LoadString(id);
-    result.ReplaceFirstArgument(text);
+    result.ReplaceArgument(text);
 }

@@ -4,8 +4,6 @@
 #include "Schedule.h"
 #include "TimeText.h"
 
-const double kNever = DateFromFields(9999, 12, 31, 23, 59, 59);
-
 namespace {
 
 double g_batchStart = 0.0;   // start of the open bracket, 0.0 when none is open
@@ -55,7 +53,7 @@ int DueTimeOf(const char* name, double& time)
 {
     EntrySchedule entry;
     ReadSettledEntry(name, entry);
-    time = entry.next != 0.0 ? entry.next : kNever;
+    time = entry.next != 0.0 ? entry.next : DateFromFields(9999, 12, 31, 23, 59, 59);
     return IsRecurring(entry.kind) ? 1 : 0;
 }
 

@@ -18,8 +18,9 @@ bool ReadSettledEntry(const char* name, EntrySchedule& entry);
 // GetNextTime: the entry's time, 0.0 for none. Returns 1 when that time has come
 // (now is strictly later) and no run has passed it yet.
 int NextTimeOf(const char* name, double& time);
-// GetDueTime: the entry's time, or kNever when it has none. Returns 1 for the
-// recurring kinds, whose time the agent moves on before updating.
+// GetDueTime: the entry's time, or 9999-12-31 23:59:59 (never) when it has
+// none. Returns 1 for the recurring kinds, whose time the agent moves on
+// before updating.
 int DueTimeOf(const char* name, double& time);
 // SetNextTime: stores the time (0.0 removes it). Only the default entry's key
 // is created when missing; false for a bad name, missing product or a time that
@@ -30,6 +31,3 @@ bool StoreNextTime(const char* name, double time);
 // EndBatch without an open bracket does nothing.
 void MarkBatchStart();
 void MarkBatchEnd();
-
-// The time reported for "never": 9999-12-31 23:59:59.
-extern const double kNever;

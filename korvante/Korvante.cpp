@@ -10,6 +10,7 @@
 #include "Schedule.h"
 #include "ScheduleDialog.h"
 #include "UpdateRunner.h"
+#include <initializer_list>
 
 namespace {
 

@@ -3,7 +3,7 @@
 namespace {
 
 // Days from 1 March of year 0 (proleptic Gregorian) to a civil date, and back.
-long DaysFromCivil(long y, unsigned m, unsigned d)
+constexpr long DaysFromCivil(long y, unsigned m, unsigned d)
 {
     y -= m <= 2;
     const long era = (y >= 0 ? y : y - 399) / 400;
@@ -33,7 +33,7 @@ int DaysInMonth(int year, int month)
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-const long kEpochDays = DaysFromCivil(1899, 12, 30);
+constexpr long kEpochDays = DaysFromCivil(1899, 12, 30);
 constexpr double kFirstDate = 2.0;                    // 1 January 1900
 constexpr double kLastDate = 2958465.0 + 86399.0 / 86400.0;  // 31 December 9999 23:59:59
 constexpr double kHalfSecond = 0.5 / 86400.0;

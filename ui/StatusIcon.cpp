@@ -31,7 +31,7 @@ void CAgentDlg::ShowStatus(COleDateTime when)
     if (IsZeroTime(when))
         text.LoadString(IDS_NO_UPDATE);
     else
-        AfxFormatString1(text, IDS_UPDATE_AT, when.Format("%m/%d/%y %H:%M:%S").c_str());
+        AfxFormatString1(text, IDS_UPDATE_AT, when.Format("%m/%d/%y %H:%M:%S"));
 
     if (m_bSysMenuMode) {
         SetWindowText(text);

@@ -14,7 +14,8 @@ constexpr int kMenuTextSize = 128;
 // restored, minimized, maximized nor closed from its system menu.
 void RemoveStandardItems(HMENU sys)
 {
-    for (UINT command : {SC_SIZE, SC_RESTORE, SC_MINIMIZE, SC_CLOSE, SC_MAXIMIZE})
+    static const UINT kRemoved[] = {SC_SIZE, SC_RESTORE, SC_MINIMIZE, SC_CLOSE, SC_MAXIMIZE};
+    for (UINT command : kRemoved)
         ::RemoveMenu(sys, command, MF_BYCOMMAND);
     // And the one separator that went with them.
     for (int pos = 0, count = ::GetMenuItemCount(sys); pos < count; ++pos)

@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     std::printf("idle Tesvo: update-library calls while idle %u\n", static_cast<unsigned>(journalLines));
     std::fflush(stdout);
     // Give the caller a moment to read the kernel's counters before the end.
-    PumpUntil([] { return false; }, 1000);
+    PumpUntil([] { return false; }, 3000);
     for (Child& child : children)
         EndChild(child.process, child.iconWindow, 60000);
     return 0;

@@ -97,12 +97,28 @@ template <typename Done> bool WaitFor(Done done, DWORD ms)
 
 std::string ProcessPath(DWORD pid)
 {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process)
-        return "none";
+    // QueryFullProcessImageNameW (Vista on) asks Wine's server; reading the
+    // other process's memory, as GetModuleFileNameExW does, fails under qemu.
+    using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+    auto query = reinterpret_cast<QueryImageName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
     wchar_t path[MAX_PATH * 2] = L"";
-    const DWORD length = ::GetModuleFileNameExW(process, nullptr, path, MAX_PATH * 2);
-    ::CloseHandle(process);
+    DWORD length = 0;
+    if (query) {
+        constexpr DWORD kQueryLimitedInformation = 0x1000;
+        if (HANDLE process = ::OpenProcess(kQueryLimitedInformation, FALSE, pid)) {
+            length = MAX_PATH * 2;
+            if (!query(process, 0, path, &length))
+                length = 0;
+            ::CloseHandle(process);
+        }
+    }
+    if (!length) {
+        if (HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)) {
+            length = ::GetModuleFileNameExW(process, nullptr, path, MAX_PATH * 2);
+            ::CloseHandle(process);
+        }
+    }
     return length ? "path " + Utf8(std::wstring(path, length)) : "none";
 }
 

@@ -65,7 +65,7 @@ std::string ReadEntryString(const std::string& name, const char* value)
 
 std::string TimeText(double when)
 {
-    return COleDateTime(when).Format("%Y-%m-%d %H:%M:%S");
+    return std::string(COleDateTime(when).Format("%Y-%m-%d %H:%M:%S"));
 }
 
 double SecondsFromNow(double seconds)

@@ -4,7 +4,9 @@
 // SC_KEYMENU) dispatches timer messages and takes keys from the whole thread
 // queue. So a thread timer finds the open popup window (class "#32768"), asks
 // it for its menu with MN_GETHMENU, records what it shows, and then presses
-// keys in it, clicks an item with the right button, or ends it with EndMenu.
+// keys, clicks an item with the right button, or ends the menu with EndMenu.
+// Keys go to the thread, not to a popup: a popup that closes takes the
+// messages still waiting for it along.
 // Header only: the test programs list their support sources one by one.
 #pragma once
 #include <windows.h>
@@ -112,6 +114,10 @@ public:
             ::KillTimer(nullptr, m_timer);
         if (Active() == this)
             Active() = nullptr;
+        // Keys the menu did not need any more.
+        MSG msg;
+        while (::PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        }
     }
 
     bool opened = false;         // a popup of this thread was seen
@@ -153,13 +159,23 @@ private:
             return;
         HWND open = nullptr;
         ::EnumThreadWindows(::GetCurrentThreadId(), &MenuDriver::FindPopup, reinterpret_cast<LPARAM>(&open));
-        if (!open)
+        if (!self->opened) {
+            if (open)
+                self->Act(open);
             return;
-        if (!self->opened)
-            self->Act(open);
-        else if (++self->m_ticksSinceAct > 200) {  // about ten seconds
+        }
+        // Still in the menu loop, a popup shown or not (a system menu whose popup
+        // was closed with Esc waits at its top level).
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
+        if (!open && !(gui.flags & GUI_INMENUMODE))
+            return;
+        if (++self->m_ticksSinceAct > 200) {  // about ten seconds
             self->stuck = true;
+            // EndMenu needs a popup on screen; the loop also ends on a cancel-mode message.
             ::EndMenu();
+            ::PostThreadMessageA(::GetCurrentThreadId(), WM_CANCELMODE, 0, 0);
         }
     }
 
@@ -185,9 +201,9 @@ private:
         } else {
             for (UINT key : m_keys) {
                 if (key == VK_RETURN)
-                    ::PostMessageA(open, WM_CHAR, '\r', 0);
+                    ::PostThreadMessageA(::GetCurrentThreadId(), WM_CHAR, '\r', 0);
                 else
-                    ::PostMessageA(open, WM_KEYDOWN, key, 0);
+                    ::PostThreadMessageA(::GetCurrentThreadId(), WM_KEYDOWN, key, 0);
             }
         }
     }

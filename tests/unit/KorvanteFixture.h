@@ -32,7 +32,7 @@ protected:
     }
 
     static double Now() { return COleDateTime::GetCurrentTime().m_dt; }
-    static std::string Text(double time) { return time == 0.0 ? "none" : COleDateTime(time).Format("%Y-%m-%d %H:%M:%S"); }
+    static std::string Text(double time) { return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S")); }
 
     // Registry values of an entry ("" is the product key), as a user sets them with reg add.
     static void SetValue(const std::string& entry, const char* value, DWORD type, const void* data, DWORD size)

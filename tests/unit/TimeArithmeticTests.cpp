@@ -37,11 +37,11 @@ TEST(ZeroTime, BothSignsOfZeroMeanNoTimeAndNothingElseDoes)
 
 TEST(OleDate, FormatsTheStatusPattern)
 {
-    EXPECT_EQ("12/06/26 14:05:00", COleDateTime(2026, 12, 6, 14, 5, 0).Format("%m/%d/%y %H:%M:%S"));
-    EXPECT_EQ("01/01/00 00:00:00", COleDateTime(2000, 1, 1, 0, 0, 0).Format("%m/%d/%y %H:%M:%S"));
-    EXPECT_EQ("12/30/99 00:00:00", COleDateTime(0.0).Format("%m/%d/%y %H:%M:%S"));
-    EXPECT_EQ("", COleDateTime(1e9).Format("%m/%d/%y"));
-    EXPECT_EQ("", COleDateTime(std::nan("")).Format("%m/%d/%y"));
+    EXPECT_STREQ("12/06/26 14:05:00", COleDateTime(2026, 12, 6, 14, 5, 0).Format("%m/%d/%y %H:%M:%S"));
+    EXPECT_STREQ("01/01/00 00:00:00", COleDateTime(2000, 1, 1, 0, 0, 0).Format("%m/%d/%y %H:%M:%S"));
+    EXPECT_STREQ("12/30/99 00:00:00", COleDateTime(0.0).Format("%m/%d/%y %H:%M:%S"));
+    EXPECT_STREQ("", COleDateTime(1e9).Format("%m/%d/%y"));
+    EXPECT_STREQ("", COleDateTime(std::nan("")).Format("%m/%d/%y"));
 }
 
 TEST(OleDate, RoundsToTheNearestSecondAndKnowsTheWeekday)
