@@ -7,8 +7,13 @@
 // FOLDER holds Tesvo.exe, korvante.dll and Tesvo.cfg; the agent is started from
 // there with the journal on. Each run: the due products' next time is set just
 // past, and WM_TIMER (id 0) is sent to the agent window, which returns when the
-// run is over. --no-command leaves the products without an update command (no
-// process is started per run).
+// run is over. A run passes every time before its start, to the second, so runs
+// go at most one a second. --no-command leaves the products without an update
+// command (no process is started per run).
+//
+// Handles are counted from the system's handle list (GetProcessHandleCount
+// says 0 for another process under Wine); GDI and USER counts come from
+// GetGuiResources, which Wine does not implement: they read n/a there.
 //
 // Started with --job it is the products' update command: it ends at once.
 #include "BenchChild.h"
@@ -116,16 +121,51 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM param)
     return TRUE;
 }
 
+// The process's open handles, from the system-wide handle list; falls back on
+// GetProcessHandleCount.
+DWORD HandleCount(const PROCESS_INFORMATION& process)
+{
+    struct Entry {
+        ULONG processId;
+        BYTE type, flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    constexpr ULONG kSystemHandleInformation = 16;
+    for (ULONG size = 1 << 20; query && size <= (1u << 26); size *= 2) {
+        std::vector<BYTE> buffer(size);
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(), size, &needed);
+        if (status == static_cast<LONG>(0xC0000004)) // STATUS_INFO_LENGTH_MISMATCH
+            continue;
+        if (status != 0)
+            break;
+        const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+        const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+        DWORD mine = 0;
+        for (ULONG i = 0; i < count; ++i)
+            mine += entries[i].processId == process.dwProcessId;
+        return mine;
+    }
+    DWORD handles = 0;
+    ::GetProcessHandleCount(process.hProcess, &handles);
+    return handles;
+}
+
 struct Snapshot {
     DWORD handles = 0, gdi = 0, user = 0;
     size_t windows = 0;
-    SIZE_T privateBytes = 0, workingSet = 0;
+    SIZE_T committed = 0, workingSet = 0;
 };
 
 Snapshot Take(const PROCESS_INFORMATION& process)
 {
     Snapshot s;
-    ::GetProcessHandleCount(process.hProcess, &s.handles);
+    s.handles = HandleCount(process);
     s.gdi = ::GetGuiResources(process.hProcess, GR_GDIOBJECTS);
     s.user = ::GetGuiResources(process.hProcess, GR_USEROBJECTS);
     std::pair<DWORD, size_t> counter{process.dwProcessId, 0};
@@ -135,36 +175,55 @@ Snapshot Take(const PROCESS_INFORMATION& process)
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                sizeof memory)) {
-        s.privateBytes = memory.PrivateUsage;
+        // PrivateUsage is left 0 by Wine; PagefileUsage is the same commit charge.
+        s.committed = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
         s.workingSet = memory.WorkingSetSize;
     }
     return s;
 }
 
-void Print(const char* what, const Snapshot& before, const Snapshot& after)
+void Print(const char* what, const Snapshot& before, const Snapshot& after, bool guiCounted)
 {
     auto row = [](const char* name, long long a, long long b, const char* unit) {
         std::printf("soak %-18s before %10lld  after %10lld  change %+lld%s\n", name, a, b, b - a, unit);
     };
     std::printf("soak figures %s\n", what);
     row("handles", before.handles, after.handles, "");
-    row("GDI objects", before.gdi, after.gdi, "");
-    row("USER objects", before.user, after.user, "");
+    if (guiCounted) {
+        row("GDI objects", before.gdi, after.gdi, "");
+        row("USER objects", before.user, after.user, "");
+    } else {
+        std::printf("soak GDI and USER objects: n/a (GetGuiResources reports none here)\n");
+    }
     row("top-level windows", static_cast<long long>(before.windows), static_cast<long long>(after.windows), "");
-    row("private KiB", static_cast<long long>(before.privateBytes / 1024),
-        static_cast<long long>(after.privateBytes / 1024), " KiB");
+    row("committed KiB", static_cast<long long>(before.committed / 1024),
+        static_cast<long long>(after.committed / 1024), " KiB");
     row("working set KiB", static_cast<long long>(before.workingSet / 1024),
         static_cast<long long>(after.workingSet / 1024), " KiB");
 }
 
-// One due-update run; false when the agent did not answer.
-bool RunOnce(HWND agent)
+// Seconds on the system clock, whole.
+ULONGLONG NowSeconds()
 {
-    const std::string past = LocalTimeText(-60);
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 10000000ull;
+}
+
+// One due-update run; false when the agent did not answer. The products' time
+// is the second before now, and must not be before the last run's start, which
+// would pass it: so a run waits for the clock to pass the second in which the
+// one before it ended.
+bool RunOnce(HWND agent, ULONGLONG& lastEnded)
+{
+    PumpUntil([&] { return NowSeconds() > lastEnded; }, 5000);
+    const std::string past = LocalTimeText(-1);
     for (const char* name : kDueProducts)
         SetText(name, "NextTime", past);
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(agent, WM_TIMER, 0, 0, SMTO_NORMAL, 300000, &result) != 0;
+    const bool answered = ::SendMessageTimeoutA(agent, WM_TIMER, 0, 0, SMTO_NORMAL, 300000, &result) != 0;
+    lastEnded = NowSeconds();
+    return answered;
 }
 
 } // namespace
@@ -238,15 +297,16 @@ int main(int argc, char** argv)
     }
     // Let start-up settle, then the first runs, which load what later runs reuse.
     PumpUntil([] { return false; }, 1000);
+    ULONGLONG lastEnded = 0;
     for (int i = 0; i < kWarmupRuns; ++i)
-        RunOnce(agent);
+        RunOnce(agent, lastEnded);
     const Snapshot before = Take(process);
 
     LARGE_INTEGER started, ended;
     ::QueryPerformanceCounter(&started);
     int answered = 0;
     for (int i = 0; i < runs; ++i) {
-        answered += RunOnce(agent);
+        answered += RunOnce(agent, lastEnded);
         if ((i + 1) % 100 == 0) {
             std::printf("soak: %d runs\n", i + 1);
             std::fflush(stdout);
@@ -264,7 +324,10 @@ int main(int argc, char** argv)
     std::printf("soak journal: %u runs, %u updates, %u catalog refreshes (expected %d, %d, %d)\n",
                 static_cast<unsigned>(batches), static_cast<unsigned>(updates), static_cast<unsigned>(refreshes),
                 total, total * 2, total);
-    Print("(after warm-up, after the runs)", before, after);
+    // GetGuiResources of our own process, which surely has a window: 0 means
+    // the call is not implemented here.
+    const bool guiCounted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS) != 0;
+    Print("(after warm-up, after the runs)", before, after, guiCounted);
 
     std::set<std::string> expected;
     for (const char* name : kDueProducts)

@@ -22,6 +22,7 @@ std::vector<std::string> LoadNames(const std::string& bytes)
     WriteFileText(path, bytes);
     CProductList list;
     list.LoadFromFile(path.c_str());
+    ::DeleteFileA(path.c_str());
     std::vector<std::string> names;
     for (const char* name = list.First(); name; name = list.Next())
         names.push_back(name);

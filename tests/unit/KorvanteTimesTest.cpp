@@ -132,3 +132,16 @@ TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
         EXPECT_EQ(ValueText(ran, "LastOutcome"), "no command") << ran;
     EXPECT_EQ(ValueText("Later", "LastOutcome") + ValueText("NoTime", "LastOutcome"), "(missing)(missing)");
 }
+
+TEST_F(KorvanteTest, ZZTmpOds)
+{
+    printf("before\n"); fflush(stdout);
+    ::OutputDebugStringA("hello\n");
+    printf("after\n"); fflush(stdout);
+}
+TEST_F(KorvanteTest, ZZTmpSeh)
+{
+    printf("before raise\n"); fflush(stdout);
+    ::RaiseException(0x40010006, 0, 0, nullptr);
+    printf("after raise\n"); fflush(stdout);
+}

@@ -21,6 +21,7 @@ void LoadText(CProductList& list, const std::string& text)
     const std::string path = TempCatalogPath();
     WriteFileText(path, text);
     list.LoadFromFile(path.c_str());
+    ::DeleteFileA(path.c_str());
 }
 
 // The names from First on, in list order; leaves the cursor past the end.
