@@ -189,7 +189,7 @@ Section "un.Tesvo program files" SecUninstallProgram
 SectionEnd
 
 ; Off unless asked for: the products and their schedules outlive the program.
-Section /o "un.Registered products and their schedules" SecRemoveProducts
+Section /o "un.Products and schedules" SecRemoveProducts
   DeleteRegKey HKLM "${PRODUCT_KEY}"
   DeleteRegKey /ifempty HKLM "SOFTWARE\Morvane\Tesvo"
   DeleteRegKey /ifempty HKLM "SOFTWARE\Morvane"

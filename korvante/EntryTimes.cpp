@@ -6,14 +6,15 @@
 
 namespace {
 
-double g_batchStart = 0.0;   // start of the open bracket, 0.0 when none is open
-double g_lastBatch = 0.0;    // start of the last run this process finished
+double g_batchStart = 0.0;    // start of the open bracket, 0.0 when none is open
+bool g_batchIsImport = false; // the open bracket is the catalog import, not a run
+double g_lastBatch = 0.0;     // start of the last run this process finished
 
 // Kept in memory too, so that a product key we may not write still settles times.
 double LastBatch()
 {
     const double stored = EntryKey("", EntryKey::Read).ReadTime(kLastBatch);
-    return stored > g_lastBatch ? stored : g_lastBatch;
+    return SecondsOf(stored) > SecondsOf(g_lastBatch) ? stored : g_lastBatch;
 }
 
 } // namespace
@@ -28,7 +29,7 @@ bool ReadSettledEntry(const char* name, EntrySchedule& entry)
     entry.a = static_cast<int>(key.ReadDword(kScheduleA, 0));
     entry.b = static_cast<int>(key.ReadDword(kScheduleB, 0));
     entry.next = key.ReadTime(kNextTime);
-    if (entry.next != 0.0 && LastBatch() > entry.next) {
+    if (entry.next != 0.0 && SecondsOf(LastBatch()) > SecondsOf(entry.next)) {
         entry.next = IsRecurring(entry.kind) ? NextOccurrence(entry.kind, entry.a, entry.b, Now()) : 0.0;
         EntryKey(name, EntryKey::Write).WriteTime(kNextTime, entry.next);
     }
@@ -44,9 +45,9 @@ int NextTimeOf(const char* name, double& time)
     // The agent runs at once for a time that is not later than now, but it sees
     // the time as come only when now is strictly later: within that very second it
     // would run again and again. Report the second at which the time counts.
-    if (time == now)
+    if (SecondsOf(time) == SecondsOf(now))
         time = WholeSeconds(now + 1.0 / 86400.0);
-    return entry.next != 0.0 && now > entry.next;
+    return entry.next != 0.0 && SecondsOf(now) > SecondsOf(entry.next);
 }
 
 int DueTimeOf(const char* name, double& time)
@@ -66,18 +67,21 @@ bool StoreNextTime(const char* name, double time)
     return key.WriteTime(kNextTime, time);
 }
 
-void MarkBatchStart()
+void MarkBatchStart(bool import)
 {
-    if (g_batchStart == 0.0)
-        g_batchStart = Now();
+    if (g_batchStart != 0.0)
+        return;
+    g_batchStart = Now();
+    g_batchIsImport = import;
 }
 
 void MarkBatchEnd()
 {
-    if (g_batchStart == 0.0)
-        return;
-    if (g_batchStart > g_lastBatch)
-        g_lastBatch = g_batchStart;
+    const double start = g_batchStart;
     g_batchStart = 0.0;
+    if (start == 0.0 || g_batchIsImport)
+        return;
+    if (SecondsOf(start) > SecondsOf(g_lastBatch))
+        g_lastBatch = start;
     EntryKey("", EntryKey::Write).WriteTime(kLastBatch, g_lastBatch);
 }

@@ -28,6 +28,7 @@ int DueTimeOf(const char* name, double& time);
 bool StoreNextTime(const char* name, double time);
 
 // The bracket of a run. Brackets do not nest: the first BeginBatch counts, and
-// EndBatch without an open bracket does nothing.
-void MarkBatchStart();
+// EndBatch without an open bracket does nothing. The agent's catalog import opens
+// a bracket too; that one is no run and passes no time.
+void MarkBatchStart(bool import);
 void MarkBatchEnd();

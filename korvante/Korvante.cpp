@@ -15,6 +15,16 @@
 namespace {
 
 HINSTANCE g_module = nullptr;   // this DLL, which holds the dialog resource
+// The last call was PrepareDefault. The agent opens the bracket of its catalog
+// import right after that call, and only then.
+bool g_afterPrepareDefault = false;
+
+// Every call starts here: its journal line, and the note that it is not PrepareDefault.
+JournalLine Call(const char* operation)
+{
+    g_afterPrepareDefault = false;
+    return JournalLine(operation);
+}
 
 void SetTime(COleDateTime* time, double value)
 {
@@ -47,37 +57,37 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
 
 KORVANTE_API int EditSchedule(const char* name)
 {
-    JournalLine("EditSchedule").Name(name).Write();
+    Call("EditSchedule").Name(name).Write();
     return EditEntrySchedule(g_module, name) ? 1 : 0;
 }
 
 KORVANTE_API int RefreshCatalog(int, char* engineBuf, const char* catalogPath)
 {
-    JournalLine("RefreshCatalog").Name(catalogPath).Write();
+    Call("RefreshCatalog").Name(catalogPath).Write();
     return RefreshCatalogFile(catalogPath, engineBuf) ? 1 : 0;
 }
 
 KORVANTE_API int RunUpdate(const char* name, char* engineBuf, char*, char*, int)
 {
-    JournalLine("RunUpdate").Name(name).Write();
+    Call("RunUpdate").Name(name).Write();
     return RunJob(name, engineBuf) ? 1 : 0;
 }
 
 KORVANTE_API COleDateTime NextScheduledTime(int kind, int b, int a)
 {
-    JournalLine("NextScheduledTime").Number(kind).Number(b).Number(a).Write();
+    Call("NextScheduledTime").Number(kind).Number(b).Number(a).Write();
     return COleDateTime(NextOccurrence(kind, a, b, Now()));
 }
 
 KORVANTE_API int PrepareUpdate(const char* name, char* jobA, char* jobB)
 {
-    JournalLine("PrepareUpdate").Name(name).Buffer("A", jobA).Buffer("B", jobB).Write();
+    Call("PrepareUpdate").Name(name).Buffer("A", jobA).Buffer("B", jobB).Write();
     return PrepareJob(name, jobA, jobB) ? 1 : 0;
 }
 
 KORVANTE_API int GetSchedule(const char* name, int* x, int* y, int* kind, int* a, int* b)
 {
-    JournalLine("GetSchedule").Name(name).Write();
+    Call("GetSchedule").Name(name).Write();
     EntrySchedule entry;
     const bool found = ReadSettledEntry(name, entry);
     for (int* reserved : {x, y})
@@ -94,19 +104,20 @@ KORVANTE_API int GetSchedule(const char* name, int* x, int* y, int* kind, int* a
 
 KORVANTE_API int PrepareDefault(const char* name, char* engineBuf)
 {
-    JournalLine("PrepareDefault").Name(name).Write();
+    Call("PrepareDefault").Name(name).Write();
+    g_afterPrepareDefault = true;
     return PrepareEntry(name, engineBuf);
 }
 
 KORVANTE_API int PrepareProduct(const char* name, char* engineBuf)
 {
-    JournalLine("PrepareProduct").Name(name).Write();
+    Call("PrepareProduct").Name(name).Write();
     return PrepareEntry(name, engineBuf);
 }
 
 KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 {
-    JournalLine("GetNextTime").Name(name).Write();
+    Call("GetNextTime").Name(name).Write();
     double next = 0.0;
     const int result = NextTimeOf(name, next);
     if (time)
@@ -116,7 +127,7 @@ KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 
 KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
 {
-    JournalLine("GetDueTime").Name(name).Write();
+    Call("GetDueTime").Name(name).Write();
     double due = 0.0;
     const int result = DueTimeOf(name, due);
     if (time)
@@ -127,20 +138,21 @@ KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
 KORVANTE_API int SetNextTime(const char* name, COleDateTime time)
 {
     const bool valid = time.m_status == COleDateTime::valid;
-    JournalLine("SetNextTime").Name(name).Time(time.m_dt, valid).Write();
+    Call("SetNextTime").Name(name).Time(time.m_dt, valid).Write();
     return valid && StoreNextTime(name, time.m_dt) ? 1 : 0;
 }
 
 KORVANTE_API int BeginBatch()
 {
-    JournalLine("BeginBatch").Write();
-    MarkBatchStart();
+    const bool import = g_afterPrepareDefault;
+    Call("BeginBatch").Write();
+    MarkBatchStart(import);
     return 1;
 }
 
 KORVANTE_API int EndBatch()
 {
-    JournalLine("EndBatch").Write();
+    Call("EndBatch").Write();
     MarkBatchEnd();
     return 1;
 }

@@ -1,4 +1,5 @@
 #include "LocalDate.h"
+#include <cmath>
 
 namespace {
 
@@ -79,4 +80,9 @@ double Now()
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     return DateFromFields(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+long long SecondsOf(double date)
+{
+    return std::llround(date * 86400.0);
 }

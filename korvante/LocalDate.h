@@ -13,3 +13,7 @@ double DateFromFields(int year, int month, int day, int hour, int minute, int se
 bool FieldsFromDate(double date, SYSTEMTIME& fields);
 // The local time now, to the second.
 double Now();
+// A date as a count of whole seconds. Times are compared as these: on x87 a double
+// may be held in an 80-bit register, so the clock's time and the same time read
+// back from text can differ in their last bits.
+long long SecondsOf(double date);

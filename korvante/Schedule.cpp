@@ -18,7 +18,7 @@ double DayAt(const SYSTEMTIME& today, int dayOffset, int minutes)
 double FirstAfter(double now, const SYSTEMTIME& today, int dayOffset, int period, int minutes)
 {
     const double first = DayAt(today, dayOffset, minutes);
-    return first > now ? first : DayAt(today, dayOffset + period, minutes);
+    return SecondsOf(first) > SecondsOf(now) ? first : DayAt(today, dayOffset + period, minutes);
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 // says 0 for another process under Wine); GDI and USER counts come from
 // GetGuiResources, which Wine does not implement: they read n/a there.
 //
-// Started with --job it is the products' update command: it ends at once.
+// The update command is soak_job.exe from FOLDER.
 #include "BenchChild.h"
 #include <psapi.h>
 #include <shlwapi.h>
@@ -214,6 +214,8 @@ ULONGLONG NowSeconds()
 // is the second before now, and must not be before the last run's start, which
 // would pass it: so a run waits for the clock to pass the second in which the
 // one before it ended.
+double g_agentMs = 0;   // time spent inside the runs
+
 bool RunOnce(HWND agent, ULONGLONG& lastEnded)
 {
     PumpUntil([&] { return NowSeconds() > lastEnded; }, 5000);
@@ -221,7 +223,11 @@ bool RunOnce(HWND agent, ULONGLONG& lastEnded)
     for (const char* name : kDueProducts)
         SetText(name, "NextTime", past);
     DWORD_PTR result = 0;
+    LARGE_INTEGER sent, back;
+    ::QueryPerformanceCounter(&sent);
     const bool answered = ::SendMessageTimeoutA(agent, WM_TIMER, 0, 0, SMTO_NORMAL, 300000, &result) != 0;
+    ::QueryPerformanceCounter(&back);
+    g_agentMs += Milliseconds(sent, back);
     lastEnded = NowSeconds();
     return answered;
 }
@@ -234,8 +240,6 @@ int main(int argc, char** argv)
     bool withCommand = true;
     std::string folder;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--job"))
-            return 0;
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             runs = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--no-command"))
@@ -262,14 +266,12 @@ int main(int argc, char** argv)
         catalog << kCatalogOnly << "\r\n";
     }
     SetText("", "CatalogSource", source);
-    char self[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, self, sizeof self);
     for (const char* name : kDueProducts) {
         SetNumber(name, "ScheduleKind", 1);   // daily: moved on after each run
         SetNumber(name, "ScheduleA", 0);
     }
     if (withCommand)
-        SetText(kDueProducts[0], "UpdateCommand", "\"" + std::string(self) + "\" --job");
+        SetText(kDueProducts[0], "UpdateCommand", "\"" + folder + "soak_job.exe\"");
     for (const char* name : kIdleProducts)
         SetNumber(name, "ScheduleKind", 0);
 
@@ -277,6 +279,9 @@ int main(int argc, char** argv)
     ::DeleteFileA(journal.c_str());
     ::SetEnvironmentVariableA("KORVANTE_JOURNAL", journal.c_str());
 
+    // We stand in for the notification area: Wine's own takes about a second
+    // for each icon the agent deletes and adds, which would swamp the runs.
+    FakeTray tray;
     PROCESS_INFORMATION process{};
     if (!StartChild(folder + "Tesvo.exe", process)) {
         std::printf("soak: could not start the agent\n");
@@ -300,6 +305,7 @@ int main(int argc, char** argv)
     ULONGLONG lastEnded = 0;
     for (int i = 0; i < kWarmupRuns; ++i)
         RunOnce(agent, lastEnded);
+    g_agentMs = 0;
     const Snapshot before = Take(process);
 
     LARGE_INTEGER started, ended;
@@ -319,14 +325,17 @@ int main(int argc, char** argv)
     const size_t updates = CountJournal(journal, "RunUpdate ");
     const size_t refreshes = CountJournal(journal, "RefreshCatalog ");
     const int total = runs + kWarmupRuns;
-    std::printf("soak: %d runs answered of %d, %.1f ms per run\n", answered, runs,
-                Milliseconds(started, ended) / runs);
+    std::printf("soak: %d runs answered of %d, %.1f ms per run, %.1f ms of it in the agent\n", answered, runs,
+                Milliseconds(started, ended) / runs, g_agentMs / runs);
     std::printf("soak journal: %u runs, %u updates, %u catalog refreshes (expected %d, %d, %d)\n",
                 static_cast<unsigned>(batches), static_cast<unsigned>(updates), static_cast<unsigned>(refreshes),
                 total, total * 2, total);
-    // GetGuiResources of our own process, which surely has a window: 0 means
-    // the call is not implemented here.
+    // GetGuiResources of our own process while it has a window: 0 means the
+    // call is not implemented here.
+    HWND probe = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     const bool guiCounted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS) != 0;
+    if (probe)
+        ::DestroyWindow(probe);
     Print("(after warm-up, after the runs)", before, after, guiCounted);
 
     std::set<std::string> expected;

@@ -78,23 +78,8 @@ protected:
     // A menu popup of the agent's thread on screen, or null.
     HWND OpenPopup() const
     {
-        struct Search {
-            DWORD thread;
-            HWND found;
-        } search{thread, nullptr};
-        ::EnumWindows(
-            [](HWND candidate, LPARAM param) -> BOOL {
-                auto s = reinterpret_cast<Search*>(param);
-                char className[16] = "";
-                ::GetClassNameA(candidate, className, sizeof className);
-                if (::GetWindowThreadProcessId(candidate, nullptr) == s->thread && lstrcmpA(className, "#32768") == 0 &&
-                    ::IsWindowVisible(candidate)) {
-                    s->found = candidate;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        PopupSearch search{thread, nullptr};
+        ::EnumWindows(&SystemMenuE2ETest::MatchPopup, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
@@ -113,6 +98,25 @@ protected:
     AgentProcess agent;
     HWND window = nullptr;
     DWORD thread = 0;
+
+private:
+    struct PopupSearch {
+        DWORD thread;
+        HWND found;
+    };
+
+    static BOOL CALLBACK MatchPopup(HWND candidate, LPARAM param)
+    {
+        auto search = reinterpret_cast<PopupSearch*>(param);
+        char className[16] = "";
+        ::GetClassNameA(candidate, className, sizeof className);
+        if (::GetWindowThreadProcessId(candidate, nullptr) == search->thread && lstrcmpA(className, "#32768") == 0 &&
+            ::IsWindowVisible(candidate)) {
+            search->found = candidate;
+            return FALSE;
+        }
+        return TRUE;
+    }
 };
 
 constexpr UINT Down = VK_DOWN, Right = VK_RIGHT, Enter = VK_RETURN;

@@ -133,15 +133,69 @@ TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
     EXPECT_EQ(ValueText("Later", "LastOutcome") + ValueText("NoTime", "LastOutcome"), "(missing)(missing)");
 }
 
-TEST_F(KorvanteTest, ZZTmpOds)
+// The agent's start-up: it imports the catalog in a bracket of its own, then its
+// first run updates whatever was due. The import is no run.
+TEST_F(KorvanteTest, TheStartUpImportLeavesDueProductsToTheRunAfterIt)
 {
-    printf("before\n"); fflush(stdout);
-    ::OutputDebugStringA("hello\n");
-    printf("after\n"); fflush(stdout);
+    const double past = Now() - 3 * kMinute;
+    Schedule("", 3, 600, 0, past);
+    Schedule("Solo", 3, 600, 0, past);
+    Schedule("Daily", 1, 600, 0, past);
+    const char* const products[] = {"Solo", "Daily"};
+    const std::string catalog = ProgramDir() + "korvante-catalog.cfg";
+    char engine[260] = "", jobA[260] = "", jobB[260] = "";
+    int result = 0, kind = 0, a = 0, b = 0;
+
+    EXPECT_EQ(NextText("", &result), Text(past));
+    EXPECT_EQ(result, 1);
+    for (const char* name : products)
+        GetNextTime(name, nullptr);
+    PrepareDefault("", engine);
+    BeginBatch();
+    RefreshCatalog(0, engine, catalog.c_str());
+    EndBatch();
+    EXPECT_EQ(ValueText("", "LastBatch"), "(missing)") << "the import is no run";
+
+    BeginBatch();
+    std::string updated;
+    for (const char* name : products) {
+        COleDateTime due;
+        PrepareProduct(name, engine);
+        const int moveOn = GetDueTime(name, &due);
+        if (!(Now() > due.m_dt))
+            continue;
+        GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
+        if (moveOn)
+            SetNextTime(name, NextScheduledTime(kind, b, a));
+        PrepareUpdate(name, jobA, jobB);
+        RunUpdate(name, engine, jobA, jobB, 0);
+        updated += std::string(" ") + name;
+    }
+    RefreshCatalog(0, engine, catalog.c_str());
+    EndBatch();
+    EXPECT_EQ(updated, " Solo Daily");
+    EXPECT_EQ(ValueText("Solo", "LastOutcome") + "|" + ValueText("Daily", "LastOutcome"), "no command|no command");
+    // The agent then arms its timer; it does not move a default entry of the once kind on.
+    const double now = Now();
+    for (const char* name : {"", "Solo", "Daily"}) {
+        COleDateTime next;
+        EXPECT_EQ(GetNextTime(name, &next), 0) << '"' << name << '"';
+        EXPECT_TRUE(next.m_dt == 0.0 || next.m_dt > now) << '"' << name << "\" " << Text(next.m_dt);
+    }
 }
-TEST_F(KorvanteTest, ZZTmpSeh)
+
+TEST_F(KorvanteTest, OnlyTheBracketRightAfterPrepareDefaultIsTheImport)
 {
-    printf("before raise\n"); fflush(stdout);
-    ::RaiseException(0x40010006, 0, 0, nullptr);
-    printf("after raise\n"); fflush(stdout);
+    const double past = Now() - 3 * kMinute;
+    Schedule("Once", 3, 600, 0, past);
+    char engine[260];
+    PrepareDefault("", engine);
+    BeginBatch();
+    EndBatch();
+    EXPECT_EQ(NextText("Once"), Text(past)) << "the import passes no time";
+    PrepareDefault("", engine);
+    PrepareProduct("Once", engine);
+    BeginBatch();
+    EndBatch();
+    EXPECT_EQ(NextText("Once"), "none") << "a bracket opened after another call is a run";
 }

@@ -342,7 +342,13 @@ TEST_P(SysMenuChoiceTest, ChoosingFromTheOpenSystemMenu)
 
     auto user = MenuDriver::Keys(choice.keys);
     agent.SendMessage(WM_SYSCOMMAND, SC_KEYMENU, ' ');
-    const std::vector<std::string> posted = DispatchPosted(agent.m_hWnd);
+    std::vector<std::string> posted;
+    {
+        // What the menu sent is carried out with moves and sizes refused: a wrong
+        // row must fail the test, not leave it in a move loop.
+        SysCommandWatch watch(agent.m_hWnd);
+        posted = DispatchPosted(agent.m_hWnd);
+    }
     ASSERT_TRUE(user.opened);
     EXPECT_FALSE(user.stuck);
     const std::vector<std::string> shown = Labels(user.items);
@@ -417,6 +423,8 @@ TEST_F(SystemMenuTest, WithoutTheAgentMenuTheRebuildStopsSafely)
         agent.m_menu.DestroyMenu();
         agent.RebuildSystemMenu();
         EXPECT_EQ(nullptr, agent.m_menu.m_hMenu);
+        // It stopped before the icon, which that module has none of either.
+        EXPECT_EQ(AgentIcon(IDI_ACTIVE), BigIcon());
         const std::vector<MenuEntry> items = SystemMenu();
         EXPECT_TRUE(FindEntry(items, "Schedule Update").text.empty());
         EXPECT_TRUE(FindEntry(items, "Suspend Agent").text.empty());
