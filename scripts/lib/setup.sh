@@ -84,7 +84,9 @@ use_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating the $1 Wine prefix (once; slow for 32-bit)"
     mkdir -p "$TESVO_CACHE"
-    WINEDLLOVERRIDES="mscoree,mshtml=" "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
-    wineserver -w || true
+    # Some of Wine's own set-up programs crash under emulation; with the debugger
+    # off they just end instead of waiting for a click on an error dialog.
+    WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d" "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
+    timeout 300 wineserver -w || wineserver -k || true
   fi
 }

@@ -4,7 +4,7 @@
 #include "ui/AgentMenu.h"
 #include "framework/WinApp.h"
 #include <algorithm>
-#include <sstream>
+#include <functional>
 
 namespace {
 
