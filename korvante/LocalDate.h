@@ -1,9 +1,8 @@
 // OLE dates (days since 30 December 1899, the time of day as the fraction) from
 // and to calendar fields, for 1 January 1900 to 31 December 9999.
 //
-// The arithmetic is that of framework/OleDateTime.cpp, so the same time gives
-// the same double on both sides. The library does not link that file: its
-// string formatting would pull most of the C++ runtime into the DLL.
+// The conversions are the framework's, so the same time gives the same double
+// in the library and in the agent; this adds the library's narrower range.
 #pragma once
 #include <windows.h>
 
