@@ -20,23 +20,6 @@ const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 const char kProductName[] = "Idle Bench Product";
 constexpr DWORD kStartLimitMs = 300000;
 
-// Local time in the library's registry format, seconds from now.
-std::string LocalTimeText(int secondsFromNow)
-{
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-    ticks.QuadPart += static_cast<ULONGLONG>(secondsFromNow) * 10000000ull;
-    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
-    SYSTEMTIME st;
-    ::FileTimeToLocalFileTime(&later, &local);
-    ::FileTimeToSystemTime(&local, &st);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
-                  st.wMinute, st.wSecond);
-    return text;
-}
-
 bool ScheduleProduct(int secondsFromNow)
 {
     std::string path = std::string(kProductKey) + "\\" + kProductName;

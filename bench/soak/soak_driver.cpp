@@ -35,22 +35,6 @@ const char* const kIdleProducts[] = {"Soak Gamma"};
 const char kCatalogOnly[] = "Soak Delta";   // comes in through the catalog
 constexpr int kWarmupRuns = 5;
 
-std::string LocalTimeText(int secondsFromNow)
-{
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(secondsFromNow) * 10000000ll);
-    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
-    SYSTEMTIME st;
-    ::FileTimeToLocalFileTime(&later, &local);
-    ::FileTimeToSystemTime(&local, &st);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
-                  st.wMinute, st.wSecond);
-    return text;
-}
-
 bool SetValue(const std::string& subkey, const char* name, DWORD type, const void* data, DWORD size)
 {
     std::string path = kProductKey;

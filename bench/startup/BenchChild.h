@@ -1,6 +1,7 @@
 // Starting a program to measure and ending it again, for the bench drivers.
 #pragma once
 #include "FakeTray.h"
+#include <cstdio>
 #include <string>
 
 // The folder of path, with its trailing backslash.
@@ -70,4 +71,21 @@ inline void EndChild(PROCESS_INFORMATION& process, HWND iconWindow, DWORD ms)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     process = PROCESS_INFORMATION{};
+}
+
+// Local time secondsFromNow from now (negative: ago) as the library stores it.
+inline std::string LocalTimeText(int secondsFromNow)
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(secondsFromNow) * 10000000ll);
+    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
+    SYSTEMTIME st;
+    ::FileTimeToLocalFileTime(&later, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
+    return text;
 }
