@@ -1,33 +1,19 @@
 // A long-lived helper for scripts/test-installer: answers one request per line
 // on standard input, so that a whole installer check costs one process start
 // (each start is slow under emulated 32-bit Wine). Fields are separated by tabs;
-// text in and out is UTF-8. Registry keys are below HKEY_LOCAL_MACHINE, in this
-// program's own view (32-bit for the i686 build).
-//
-//   marker                    -> "yes PID" or "no"        the agent's marker window
-//   wait-marker MS            -> "yes PID" or "no"
-//   wait-gone MS              -> "yes" or "no"            until no marker window is left
-//   close MS                  -> "yes" or "no"            WM_CLOSE to the marker, then wait-gone
-//   alive PID                 -> "yes" or "no"            the process has not ended
-//   process-path PID          -> "path TEXT" or "none"
-//   file PATH | dir PATH      -> "yes" or "no"
-//   file-has PATH TEXT        -> "yes" or "no"            the file holds TEXT
-//   append-file PATH TEXT     -> "ok" or "fail"
-//   key KEY                   -> "yes" or "no"
-//   subkeys KEY               -> "subkeys" then a tab and a name per subkey, sorted
-//   reg-sz KEY VALUE          -> "sz TEXT" or "missing"
-//   reg-dword KEY VALUE       -> "dword N" or "missing"
-//   set-sz KEY VALUE TEXT | set-dword KEY VALUE N | del-key KEY | del-value KEY VALUE
-//                             -> "ok" or "fail"
-//   run MS COMMANDLINE        -> "exit N" or "timeout" or "fail"   the command line as given,
-//                                unquoted, as /D= needs it
-//   quit
+// text is UTF-8; keys are below HKEY_LOCAL_MACHINE in this program's own view.
+// Requests: wait-marker MS, wait-gone MS, close MS (WM_CLOSE to the agent's
+// marker window, then wait-gone), alive PID, process-path PID, file PATH, dir
+// PATH, file-has PATH TEXT, append-file PATH TEXT, key KEY, subkeys KEY, reg-sz
+// KEY VALUE, reg-dword KEY VALUE, set-sz KEY VALUE TEXT, set-dword KEY VALUE N,
+// del-key KEY, del-value KEY VALUE, run MS COMMANDLINE (as given, unquoted, as
+// /D= needs it), quit. Answers: see Answer().
 #include <windows.h>
-#include <psapi.h>
 #include <shlwapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,37 +21,18 @@ namespace {
 
 std::wstring Wide(const std::string& text)
 {
-    if (text.empty())
-        return std::wstring();
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    std::wstring wide(text.size(), L'\0');   // never more UTF-16 units than UTF-8 bytes
+    wide.resize(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                      static_cast<int>(wide.size())));
     return wide;
 }
 
 std::string Utf8(const std::wstring& wide)
 {
-    if (wide.empty())
-        return std::string();
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string text(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr,
-                          nullptr);
+    std::string text(wide.size() * 3, '\0');
+    text.resize(::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                                      static_cast<int>(text.size()), nullptr, nullptr));
     return text;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos)
-            return fields;
-        start = tab + 1;
-    }
 }
 
 HWND Marker()
@@ -73,14 +40,12 @@ HWND Marker()
     return ::FindWindowW(L"Tesvo", L"Tesvo");
 }
 
+// "yes PID" of the agent that owns the marker window, or "no".
 std::string MarkerAnswer()
 {
-    HWND marker = Marker();
-    if (!marker)
-        return "no";
     DWORD pid = 0;
-    ::GetWindowThreadProcessId(marker, &pid);
-    return "yes " + std::to_string(pid);
+    HWND marker = Marker();
+    return marker && ::GetWindowThreadProcessId(marker, &pid) ? "yes " + std::to_string(pid) : "no";
 }
 
 // Polls every 100 ms until done() or ms have passed.
@@ -98,27 +63,18 @@ template <typename Done> bool WaitFor(Done done, DWORD ms)
 std::string ProcessPath(DWORD pid)
 {
     // QueryFullProcessImageNameW (Vista on) asks Wine's server; reading the
-    // other process's memory, as GetModuleFileNameExW does, fails under qemu.
+    // other process's memory fails under qemu.
     using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
     auto query = reinterpret_cast<QueryImageName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
+    constexpr DWORD kQueryLimitedInformation = 0x1000;
+    HANDLE process = query ? ::OpenProcess(kQueryLimitedInformation, FALSE, pid) : nullptr;
     wchar_t path[MAX_PATH * 2] = L"";
-    DWORD length = 0;
-    if (query) {
-        constexpr DWORD kQueryLimitedInformation = 0x1000;
-        if (HANDLE process = ::OpenProcess(kQueryLimitedInformation, FALSE, pid)) {
-            length = MAX_PATH * 2;
-            if (!query(process, 0, path, &length))
-                length = 0;
-            ::CloseHandle(process);
-        }
-    }
-    if (!length) {
-        if (HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)) {
-            length = ::GetModuleFileNameExW(process, nullptr, path, MAX_PATH * 2);
-            ::CloseHandle(process);
-        }
-    }
+    DWORD length = MAX_PATH * 2;
+    if (!process || !query(process, 0, path, &length))
+        length = 0;
+    if (process)
+        ::CloseHandle(process);
     return length ? "path " + Utf8(std::wstring(path, length)) : "none";
 }
 
@@ -239,8 +195,6 @@ std::string Answer(const std::vector<std::string>& f)
     auto ms = [&](size_t i) { return static_cast<DWORD>(std::strtoul(arg(i).c_str(), nullptr, 10)); };
     auto okFail = [](bool ok) { return std::string(ok ? "ok" : "fail"); };
 
-    if (command == "marker")
-        return MarkerAnswer();
     if (command == "wait-marker") {
         WaitFor([] { return Marker() != nullptr; }, ms(1));
         return MarkerAnswer();
@@ -325,7 +279,10 @@ int main()
             line.pop_back();
         if (line.empty())
             continue;
-        const std::vector<std::string> fields = SplitTabs(line);
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');)
+            fields.push_back(field);
         if (fields[0] == "quit")
             break;
         std::printf("%s\n", Answer(fields).c_str());

@@ -3,39 +3,43 @@
 #include "catalog/CatalogPath.h"
 #include "catalog/ProductList.h"
 #include "support/FakeEngine.h"
+#include "support/SameSequence.h"
 #include "support/WineHelpers.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
 using Names = std::vector<std::string>;
 
-// A path buffer of kPathBufferSize bytes with guard bytes behind it.
-struct PathBuffer {
-    explicit PathBuffer(const std::string& modulePath)
-    {
-        memset(bytes, '#', sizeof bytes);
-        memcpy(bytes, modulePath.c_str(), std::min<size_t>(modulePath.size() + 1, kPathBufferSize));
-    }
-    BOOL Convert(DWORD length) { return ModulePathToCatalogPath(bytes, length, kPathBufferSize); }
-    BOOL Convert() { return Convert(static_cast<DWORD>(strlen(bytes))); }
-    bool GuardIntact() const { return std::all_of(bytes + kPathBufferSize, bytes + sizeof bytes, [](char c) { return c == '#'; }); }
-    char bytes[kPathBufferSize + 32];
-};
-
-} // namespace
-
-TEST(CatalogPath, ReplacesTheProgramNameWithTheCatalogName)
+TEST(CatalogPath, ReplacesTheProgramNameWithinTheBuffer)
 {
-    PathBuffer path("C:\\Program Files\\Tesvo\\Tesvo.exe");
-    EXPECT_TRUE(path.Convert());
-    EXPECT_STREQ(path.bytes, "C:\\Program Files\\Tesvo\\Tesvo.cfg");
-
-    PathBuffer bare("Tesvo.exe");
-    EXPECT_FALSE(bare.Convert());
-    EXPECT_STREQ(bare.bytes, "Tesvo.exe");
+    // A folder of 250 bytes leaves exactly room for "Tesvo.cfg" and its zero.
+    const std::string longest = "C:\\" + std::string(246, 'f') + "\\", tooLong = "C:\\" + std::string(247, 'f') + "\\";
+    const struct {
+        std::string module;
+        DWORD length;   // as GetModuleFileNameA reports it; 0 when it failed
+        std::string catalog;   // empty: refused, the buffer as it was
+    } rows[] = {
+        {"C:\\Program Files\\Tesvo\\Tesvo.exe", 32, "C:\\Program Files\\Tesvo\\Tesvo.cfg"},
+        {"Tesvo.exe", 9, ""},
+        {"C:\\Tesvo\\Tesvo.exe", 0, ""},
+        {longest + "Tesvo.exe", 259, longest + "Tesvo.cfg"},
+        {tooLong + "T.exe", 256, ""},
+        // A program path cut short by the buffer fills it without a terminating zero.
+        {"C:\\" + std::string(300, 'f'), kPathBufferSize, ""},
+    };
+    for (const auto& row : rows) {
+        char bytes[kPathBufferSize + 32];
+        memset(bytes, '#', sizeof bytes);
+        memcpy(bytes, row.module.c_str(), std::min<size_t>(row.module.size() + 1, kPathBufferSize));
+        const std::string before(bytes, kPathBufferSize);
+        EXPECT_EQ(!row.catalog.empty(), ModulePathToCatalogPath(bytes, row.length, kPathBufferSize) != FALSE);
+        if (!row.catalog.empty())
+            EXPECT_EQ(row.catalog, std::string(bytes));
+        else
+            EXPECT_EQ(before, std::string(bytes, kPathBufferSize));
+        EXPECT_EQ(std::string(32, '#'), std::string(bytes + kPathBufferSize, 32)) << "written past the buffer";
+    }
 
     CAgentDlg dlg;
     char buffer[kPathBufferSize];
@@ -43,39 +47,16 @@ TEST(CatalogPath, ReplacesTheProgramNameWithTheCatalogName)
     EXPECT_EQ(std::string(buffer), ProgramDir() + "Tesvo.cfg");
 }
 
-TEST(CatalogPath, RefusesPathsThatDoNotFitTheBuffer)
-{
-    // A folder of 250 bytes leaves exactly room for "Tesvo.cfg" and its zero.
-    const std::string longest = "C:\\" + std::string(246, 'f') + "\\";
-    PathBuffer fits(longest + "Tesvo.exe");
-    EXPECT_TRUE(fits.Convert());
-    EXPECT_EQ(std::string(fits.bytes), longest + "Tesvo.cfg");
-    EXPECT_TRUE(fits.GuardIntact());
-
-    const std::string tooLong = "C:\\" + std::string(247, 'f') + "\\";
-    PathBuffer overflows(tooLong + "T.exe");
-    EXPECT_FALSE(overflows.Convert());
-    EXPECT_EQ(std::string(overflows.bytes), tooLong + "T.exe");
-    EXPECT_TRUE(overflows.GuardIntact());
-
-    // A program path cut short by the buffer fills it without a terminating zero.
-    PathBuffer cutShort("C:\\" + std::string(300, 'f'));
-    EXPECT_FALSE(cutShort.Convert(kPathBufferSize));
-    EXPECT_TRUE(cutShort.GuardIntact());
-
-    PathBuffer failed("C:\\Tesvo\\Tesvo.exe");
-    EXPECT_FALSE(failed.Convert(0));
-}
-
+// The library rewrites the catalog inside its batch; only what stands in the
+// file once the batch is closed counts, and nothing is registered before then.
 TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
 {
     DeleteProductKey();
     const std::string catalogPath = ProgramDir() + "Tesvo.cfg";
     const bool shippedExists = ::GetFileAttributesA(catalogPath.c_str()) != INVALID_FILE_ATTRIBUTES;
     const std::string shipped = ReadFileText(catalogPath);
+    const Names expectedCalls = {"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"};
 
-    // The library rewrites the catalog inside its batch; only what stands in the
-    // file once the batch is closed counts, and nothing is registered before then.
     WriteFileText(catalogPath, "Stale\n");
     g_fakeEngine.Reset();
     Names registeredAtEnd = {"(not called)"};
@@ -87,7 +68,6 @@ TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
             WriteFileText(catalogPath, "Editor\r\nViewer\r\n");
         }
     };
-
     CAgentDlg dlg;
     dlg.ImportCatalog();
     g_fakeEngine.onCall = nullptr;
@@ -96,7 +76,7 @@ TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
     else
         ::DeleteFileA(catalogPath.c_str());
 
-    EXPECT_EQ(g_fakeEngine.calls, (Names{"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"}));
+    EXPECT_TRUE(SameSequence(expectedCalls, g_fakeEngine.calls));
     EXPECT_EQ(registeredAtEnd, Names{});
     Names registered = RegisteredProducts();
     std::sort(registered.begin(), registered.end());

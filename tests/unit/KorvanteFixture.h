@@ -6,6 +6,7 @@
 #include "framework/OleDateTime.h"
 #include "support/WineHelpers.h"
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
 
 class KorvanteTest : public ::testing::Test {
@@ -76,6 +77,40 @@ protected:
             *result = got;
         return Text(time.m_dt);
     }
+    // One due-update run as the agent makes it: in a bracket, every product whose
+    // time has come gets its schedule moved on (when the library says so) and its
+    // update, then the catalog is refreshed; after the bracket the default entry
+    // is moved on unless it is of the once kind. Returns the products updated.
+    std::string RunDue(std::initializer_list<const char*> products)
+    {
+        const std::string catalog = ProgramDir() + "korvante-catalog.cfg";
+        char engine[260] = "", jobA[260] = "", jobB[260] = "";
+        int kind = 0, a = 0, b = 0;
+        std::string updated;
+        BeginBatch();
+        for (const char* name : products) {
+            COleDateTime due;
+            PrepareProduct(name, engine);
+            const int moveOn = GetDueTime(name, &due);
+            if (!(Now() > due.m_dt))
+                continue;
+            GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
+            if (moveOn)
+                SetNextTime(name, NextScheduledTime(kind, b, a));
+            PrepareUpdate(name, jobA, jobB);
+            RunUpdate(name, engine, jobA, jobB, 0);
+            updated += std::string(" ") + name;
+        }
+        RefreshCatalog(0, engine, catalog.c_str());
+        EndBatch();
+        COleDateTime next;
+        GetNextTime("", &next);
+        GetSchedule("", nullptr, nullptr, &kind, &a, &b);
+        if (kind != 3 && Now() > next.m_dt)
+            SetNextTime("", NextScheduledTime(kind, b, a));
+        return updated;
+    }
+
     decltype(&::EditSchedule) EditSchedule = nullptr;
     decltype(&::RefreshCatalog) RefreshCatalog = nullptr;
     decltype(&::RunUpdate) RunUpdate = nullptr;

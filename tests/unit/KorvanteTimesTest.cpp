@@ -77,7 +77,7 @@ TEST_F(KorvanteTest, BadNamesAndPointersGetSafeResults)
     }
 }
 
-// One due-update run made the way the agent makes it, then the times it arms its timer with.
+// One run, then the times the agent arms its timer with: none in the past.
 TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
 {
     const double past = Now() - 3 * kMinute, later = Now() + kHour;
@@ -92,110 +92,49 @@ TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
     int result = 0;
     EXPECT_EQ(NextText("", &result), Text(past));
     EXPECT_EQ(result, 1);
-    char engine[260] = "", jobA[260] = "", jobB[260] = "";
-    int kind = 0, a = 0, b = 0;
-    BeginBatch();
-    EXPECT_EQ(NextText(""), Text(past));
-    for (const char* name : {"Weekly", "Hourly", "Once", "None", "Later", "NoTime"}) {
-        COleDateTime due;
-        PrepareProduct(name, engine);
-        const int moveOn = GetDueTime(name, &due);
-        if (!(Now() > due.m_dt))
-            continue;
-        GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
-        if (moveOn)
-            SetNextTime(name, NextScheduledTime(kind, b, a));
-        PrepareUpdate(name, jobA, jobB);
-        RunUpdate(name, engine, jobA, jobB, 0);
-    }
-    EndBatch();
-    COleDateTime next;
-    GetNextTime("", &next);
-    GetSchedule("", nullptr, nullptr, &kind, &a, &b);
-    if (kind != 3 && Now() > next.m_dt)
-        SetNextTime("", NextScheduledTime(kind, b, a));
+    EXPECT_EQ(RunDue({"Weekly", "Hourly", "Once", "None", "Later", "NoTime"}), " Weekly Hourly Once None");
 
     const double now = Now();
     for (const char* name : {"", "Weekly", "Hourly", "Once", "None", "Later", "NoTime"}) {
+        COleDateTime next;
         GetNextTime(name, &next);
         EXPECT_TRUE(next.m_dt == 0.0 || next.m_dt > now) << '"' << name << "\" " << Text(next.m_dt);
     }
     EXPECT_EQ(NextText("Once") + NextText("None") + NextText("NoTime"), "nonenonenone");
     EXPECT_EQ(NextText("", &result), Text(NextScheduledTime(1, 0, 600).m_dt));
     EXPECT_EQ(result, 0);
-    GetNextTime("Hourly", &next);
-    EXPECT_NEAR(next.m_dt, now + 2 * kHour, 2.0 / 86400);
+    COleDateTime hourly;
+    GetNextTime("Hourly", &hourly);
+    EXPECT_NEAR(hourly.m_dt, now + 2 * kHour, 2.0 / 86400);
     EXPECT_EQ(ValueText("Hourly", "NextTime"), NextText("Hourly")) << "a moved time is stored";
     EXPECT_EQ(ValueText("Once", "NextTime"), "(missing)");
     EXPECT_EQ(NextText("Later"), Text(later));
-    for (const char* ran : {"Weekly", "Hourly", "Once", "None"})
-        EXPECT_EQ(ValueText(ran, "LastOutcome"), "no command") << ran;
-    EXPECT_EQ(ValueText("Later", "LastOutcome") + ValueText("NoTime", "LastOutcome"), "(missing)(missing)");
+    EXPECT_EQ(ValueText("Weekly", "LastOutcome") + ValueText("Later", "LastOutcome"), "no command(missing)");
 }
 
-// The agent's start-up: it imports the catalog in a bracket of its own, then its
-// first run updates whatever was due. The import is no run.
+// The agent's start-up: it imports the catalog in a bracket of its own, right
+// after PrepareDefault, then its first run updates whatever was due. The import
+// is no run and passes no time; a bracket opened after another call is a run.
 TEST_F(KorvanteTest, TheStartUpImportLeavesDueProductsToTheRunAfterIt)
 {
     const double past = Now() - 3 * kMinute;
     Schedule("", 3, 600, 0, past);
     Schedule("Solo", 3, 600, 0, past);
     Schedule("Daily", 1, 600, 0, past);
-    const char* const products[] = {"Solo", "Daily"};
-    const std::string catalog = ProgramDir() + "korvante-catalog.cfg";
-    char engine[260] = "", jobA[260] = "", jobB[260] = "";
-    int result = 0, kind = 0, a = 0, b = 0;
-
-    EXPECT_EQ(NextText("", &result), Text(past));
-    EXPECT_EQ(result, 1);
-    for (const char* name : products)
-        GetNextTime(name, nullptr);
+    char engine[260] = "";
     PrepareDefault("", engine);
     BeginBatch();
-    RefreshCatalog(0, engine, catalog.c_str());
+    RefreshCatalog(0, engine, (ProgramDir() + "korvante-catalog.cfg").c_str());
     EndBatch();
     EXPECT_EQ(ValueText("", "LastBatch"), "(missing)") << "the import is no run";
+    EXPECT_EQ(NextText("Solo"), Text(past)) << "the import passes no time";
 
-    BeginBatch();
-    std::string updated;
-    for (const char* name : products) {
-        COleDateTime due;
-        PrepareProduct(name, engine);
-        const int moveOn = GetDueTime(name, &due);
-        if (!(Now() > due.m_dt))
-            continue;
-        GetSchedule(name, nullptr, nullptr, &kind, &a, &b);
-        if (moveOn)
-            SetNextTime(name, NextScheduledTime(kind, b, a));
-        PrepareUpdate(name, jobA, jobB);
-        RunUpdate(name, engine, jobA, jobB, 0);
-        updated += std::string(" ") + name;
-    }
-    RefreshCatalog(0, engine, catalog.c_str());
-    EndBatch();
-    EXPECT_EQ(updated, " Solo Daily");
+    EXPECT_EQ(RunDue({"Solo", "Daily"}), " Solo Daily");
     EXPECT_EQ(ValueText("Solo", "LastOutcome") + "|" + ValueText("Daily", "LastOutcome"), "no command|no command");
-    // The agent then arms its timer; it does not move a default entry of the once kind on.
     const double now = Now();
     for (const char* name : {"", "Solo", "Daily"}) {
         COleDateTime next;
         EXPECT_EQ(GetNextTime(name, &next), 0) << '"' << name << '"';
         EXPECT_TRUE(next.m_dt == 0.0 || next.m_dt > now) << '"' << name << "\" " << Text(next.m_dt);
     }
-}
-
-TEST_F(KorvanteTest, OnlyTheBracketRightAfterPrepareDefaultIsTheImport)
-{
-    const double past = Now() - 3 * kMinute;
-    Schedule("Once", 3, 600, 0, past);
-    char engine[260];
-    PrepareDefault("", engine);
-    BeginBatch();
-    EndBatch();
-    EXPECT_EQ(NextText("Once"), Text(past)) << "the import passes no time";
-    PrepareDefault("", engine);
-    PrepareProduct("Once", engine);
-    BeginBatch();
-    EndBatch();
-    EXPECT_EQ(NextText("Once"), "none") << "a bracket opened after another call is a run";
 }
