@@ -6,7 +6,7 @@
 // span, between the BEGIN and END lines: Wine's GetProcessTimes for another
 // process is no measure of it.
 //
-// With --due-seconds N the product's time is set as the span begins, N seconds
+// With --due-seconds N the product's time is set a second into the span, N seconds
 // ahead, and the agent told of it with a time change: the span then holds one
 // due time (or none, for an N beyond the span).
 //
@@ -115,10 +115,14 @@ int main(int argc, char** argv)
     const size_t runsBefore = CountLines(journal, "BeginBatch");
     std::printf("IDLE BEGIN %d\n", seconds);
     std::fflush(stdout);
-    if (dueSeconds >= 0 && (!ScheduleProduct(dueSeconds) || !::PostMessageA(children[0].iconWindow, WM_TIMECHANGE, 0, 0)))
-        std::printf("idle: could not set the due time\n");
+    if (dueSeconds >= 0) {
+        // A second in, so that the span holds the time change's own work too.
+        PumpUntil([] { return false; }, 1000);
+        if (!ScheduleProduct(dueSeconds) || !::PostMessageA(children[0].iconWindow, WM_TIMECHANGE, 0, 0))
+            std::printf("idle: could not set the due time\n");
+    }
 
-    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000);
+    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000 - (dueSeconds >= 0 ? 1000 : 0));
 
     const size_t journalLines = CountLines(journal) - journalBefore;
     std::printf("IDLE END\n");
