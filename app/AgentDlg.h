@@ -17,6 +17,7 @@ constexpr char kMarkerName[] = "Tesvo";      // class and title of the marker wi
 
 class CAgentDlg : public CDialog {
 public:
+    // Active, nothing scheduled yet; the window comes with DoModal.
     explicit CAgentDlg(CWnd* parent = nullptr);
 
     // Catalog file beside the program; FALSE when there is no complete path.
@@ -80,31 +81,46 @@ public:
     UINT m_uTaskbarCreated;                // the shell's message that it has (re)started
 
 protected:
+    // Ends a second copy at once; otherwise makes the marker, picks the presentation, posts Activate.
     BOOL OnInitDialog() override;
+    // Carries out a menu command, or keeps it for after the run in progress.
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     // The one place the agent talks to the notification area.
     virtual BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* record);
 
-    // The commands, one member each.
+    // Edits the default entry's schedule, then finds the earliest time again.
     void ScheduleDefault();
+    // Removes the icon and ends the modal loop, and any loop a library call runs.
     void CloseAgent();
+    // Stops the timer and shows the suspended icon and text.
     void Suspend();
+    // Imports the catalog when the default entry asks for it, arms the timer, shows the status.
     void Activate();
-    // Keeps a command that arrived during a run; posted again once the run is over.
+    // Keeps a command that arrived during a run, once.
     void DeferCommand(UINT command);
+    // Posts the kept commands again once the run is over.
     void PostDeferredCommands();
     // Recomputes the schedule after the clock moved (time change, resume), running nothing.
     void RecomputeSchedule();
 
+    // A right-button press on the icon opens the agent menu.
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // The agent's items of the system menu become its commands (system-menu mode).
     void OnSysCommand(UINT nID, LPARAM lParam);
+    // Draws the icon of the minimized window.
     void OnPaint();
+    // The icon shown while the minimized window is dragged.
     HCURSOR OnQueryDragIcon();
+    // The timer has come: one due-update run, then the timer for the next time.
     void OnTimer(UINT_PTR nIDEvent);
+    // Kills the timer, lets the marker go, removes the icon and ends the program.
     void OnDestroy();
+    // The clock was set: the schedule is recomputed, nothing is run.
     void OnTimeChange();
+    // Back from sleep: as a time change.
     LRESULT OnPowerBroadcast(WPARAM event);
+    // The shell started again: the icon comes back.
     void OnTaskbarCreated();
 
     BEGIN_MSG_MAP(CDialog)
