@@ -6,15 +6,20 @@
 
 CAgentDlg::CAgentDlg(CWnd* parent)
     : CDialog(IDD_AGENT, parent), m_bActive(TRUE), m_bDefaultFlag(FALSE), m_bSysMenuMode(FALSE),
-      m_hMarkerWnd(nullptr)
+      m_hMarkerWnd(nullptr), m_bInRun(FALSE), m_bRunAgain(FALSE), m_nDeferredCommands(0), m_bClosing(FALSE),
+      m_nRetryMs(0), m_wShownIcon(0)
 {
     std::memset(m_szEngineBuf, 0, sizeof m_szEngineBuf);
     m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_ACTIVE));
+    // The shell sends this to every top-level window when it starts again.
+    m_uTaskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
 }
 
 BOOL CAgentDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    // The object may be run once more after its window was destroyed.
+    m_bClosing = FALSE;
 
     // Another copy is running: end this one quietly through the Close command.
     if (::FindWindowA(kMarkerName, kMarkerName)) {
@@ -35,12 +40,25 @@ BOOL CAgentDlg::OnInitDialog()
     return TRUE;
 }
 
+void CAgentDlg::EndFromMarker()
+{
+    m_bClosing = TRUE;
+    EndDialog(0);
+    // A library call may be running a message loop of its own (an update being
+    // waited for); the quit message ends that loop, and ours after it.
+    ::PostQuitMessage(0);
+}
+
 void CAgentDlg::OnDestroy()
 {
     Default();
+    m_bClosing = TRUE;
     KillTimer(kScheduleTimerId);
-    if (m_hMarkerWnd)
+    if (m_hMarkerWnd) {
+        // The marker must not reach this object once it is gone.
+        ::SetWindowLongPtrA(m_hMarkerWnd, GWLP_USERDATA, 0);
         ::DestroyWindow(m_hMarkerWnd);
+    }
     m_hMarkerWnd = nullptr;
     m_menu.DestroyMenu();
     RemoveTrayIcon();

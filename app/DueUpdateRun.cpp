@@ -1,6 +1,7 @@
 // The due-update run: when the timer fires, every product whose time has come is
 // updated through the update library, schedules move on and the catalog is refreshed.
 #include "AgentDlg.h"
+#include "TimerMath.h"
 #include "catalog/ProductList.h"
 #include "engine/Korvante.h"
 
@@ -8,8 +9,28 @@ void CAgentDlg::OnTimer(UINT_PTR)
 {
     // The identifier is not looked at: a posted WM_TIMER with 0 runs just the same.
     KillTimer(kScheduleTimerId);
+    if (m_bClosing)
+        return;
+    // A library call's message loop handed us this in the middle of a run: never
+    // a run inside a run, but one more right after it.
+    if (m_bInRun) {
+        m_bRunAgain = TRUE;
+        return;
+    }
+    m_bInRun = TRUE;
     RunDueUpdates();
+    m_bInRun = FALSE;
+    if (m_bClosing)
+        return;
+
+    // Should the earliest time still not be ahead, the next run waits a while.
+    m_nRetryMs = NextRetryMs(m_nRetryMs);
     Reschedule();
+    PostDeferredCommands();
+    if (m_bRunAgain) {
+        m_bRunAgain = FALSE;
+        PostMessage(WM_TIMER, 0, 0);
+    }
     Default();
 }
 
@@ -26,7 +47,8 @@ void CAgentDlg::RunDueUpdates()
     {
         // The run's job buffers, released with this block.
         char jobA[kKorvanteBufferSize] = "", jobB[kKorvanteBufferSize] = "";
-        for (const char* name = products.Current(); name; name = products.Next()) {
+        // Closing during an update starts no further one.
+        for (const char* name = products.Current(); name && !m_bClosing; name = products.Next()) {
             jobA[0] = 0;
             jobB[0] = 0;
             if (CheckProductDue(name, jobA, jobB))
@@ -34,8 +56,9 @@ void CAgentDlg::RunDueUpdates()
         }
     }
 
-    // While the default entry reports a pending time, the catalog waits.
-    if (!m_bDefaultFlag) {
+    // While the default entry reports a pending time, the catalog waits; an agent
+    // that is closing only closes the bracket.
+    if (!m_bDefaultFlag && !m_bClosing) {
         RefreshCatalog(0, m_szEngineBuf, catalogPath);
         CProductList catalog;
         catalog.LoadFromFile(catalogPath);
@@ -43,7 +66,8 @@ void CAgentDlg::RunDueUpdates()
     }
     m_bDefaultFlag = FALSE;
     EndBatch();
-    AdvanceDefaultSchedule();
+    if (!m_bClosing)
+        AdvanceDefaultSchedule();
 }
 
 BOOL CAgentDlg::CheckProductDue(const char* name, char* jobA, char* jobB)

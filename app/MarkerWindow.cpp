@@ -8,11 +8,15 @@ namespace {
 LRESULT CALLBACK MarkerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE || message == WM_DESTROY) {
-        // The window itself stays until the thread ends; only the agent ends here.
+        // The agent ends; the window itself goes when the agent window does, which
+        // first takes the agent away from it, so a late message touches nothing.
         auto agent = reinterpret_cast<CAgentDlg*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         if (agent) {
-            agent->m_hMarkerWnd = nullptr;
-            agent->EndDialog(0);
+            if (message == WM_DESTROY) {
+                ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+                agent->m_hMarkerWnd = nullptr;
+            }
+            agent->EndFromMarker();
         }
         return 0;
     }

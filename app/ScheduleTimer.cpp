@@ -25,29 +25,53 @@ COleDateTime CAgentDlg::EarliestScheduledTime()
 
 void CAgentDlg::ArmTimer(COleDateTime when)
 {
-    const COleDateTime now = COleDateTime::GetCurrentTime();
-    if (IsZeroTime(when))
-        return;
-    const double seconds = (when - now).GetTotalSeconds();
-    if (seconds <= 0) {
-        // The moment has come: run as soon as the message loop gets here.
-        PostMessage(WM_TIMER, 0, 0);
+    SYSTEMTIME clock;
+    ::GetLocalTime(&clock);
+    const COleDateTime now = COleDateTime::FromSystemTime(clock);
+    if (IsZeroTime(when)) {
+        m_nRetryMs = 0;
         return;
     }
-    SetTimer(kScheduleTimerId, TimerDelayMs(seconds));
+    const double seconds = (when - now).GetTotalSeconds();
+    // Runs are spaced out (OnTimer sets the spacing) until the time is ahead again.
+    if (seconds > 0)
+        m_nRetryMs = 0;
+    if (m_nRetryMs)
+        SetTimer(kScheduleTimerId, m_nRetryMs);
+    else if (seconds < 0)
+        PostMessage(WM_TIMER, 0, 0);   // the moment has passed: run as soon as the loop gets here
+    else
+        SetTimer(kScheduleTimerId, DelayUntilDueMs(seconds, clock.wMilliseconds));
 }
 
 void CAgentDlg::Reschedule()
 {
+    if (m_bClosing)
+        return;
     const COleDateTime when = EarliestScheduledTime();
-    if (!IsZeroTime(when))
-        ArmTimer(when);
+    ArmTimer(when);
     ShowStatus(when);
+}
+
+void CAgentDlg::RecomputeSchedule()
+{
+    // During a run the run's own Reschedule, right after it, covers this.
+    if (m_bInRun)
+        return;
+    KillTimer(kScheduleTimerId);
+    Reschedule();
 }
 
 void CAgentDlg::OnTimeChange()
 {
-    KillTimer(kScheduleTimerId);
-    Reschedule();
+    RecomputeSchedule();
     Default();
+}
+
+LRESULT CAgentDlg::OnPowerBroadcast(WPARAM event)
+{
+    // After sleep the timer's count has stood still while the clock went on.
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND || event == PBT_APMRESUMECRITICAL)
+        RecomputeSchedule();
+    return TRUE;
 }

@@ -1,6 +1,7 @@
 // The arithmetic behind the schedule timer, kept apart so it can be checked alone.
 #pragma once
 #include "framework/OleDateTime.h"
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -14,14 +15,31 @@ inline bool IsZeroTime(const COleDateTime& when)
 
 // The longest wait the timer accepts in whole seconds (USER_TIMER_MAXIMUM ms).
 constexpr int32_t kMaxTimerSeconds = 0x7FFFFFFF / 1000;
+// A timer may come a tick early; the run must not, or it finds nothing due.
+constexpr UINT kTimerSlackMs = 10;
 
-// Timer delay for a wait of the given seconds (> 0): whole seconds, fractions
-// dropped, times 1000. A wait too long for a 32-bit millisecond count is cut to
-// the longest the timer takes rather than wrapped; the early wake-up then finds
-// nothing due and arms again.
-inline UINT TimerDelayMs(double seconds)
+// Timer delay for a time `seconds` (>= 0) after the present whole second, when
+// the clock is msIntoSecond milliseconds into that second. A time is due once the
+// present, in whole seconds, is strictly later than it: the timer fires at the
+// first whole second after the time, never inside the time's own second. The span
+// is read to the millisecond, so that rounding noise in a whole-second time never
+// makes the timer early. A wait too long for the timer is cut to the longest it
+// takes rather than wrapped; the early wake-up then finds nothing due and arms again.
+inline UINT DelayUntilDueMs(double seconds, unsigned msIntoSecond)
 {
-    if (!(seconds < kMaxTimerSeconds))
+    if (!(seconds < kMaxTimerSeconds - 1))
         return static_cast<UINT>(kMaxTimerSeconds) * 1000;
-    return static_cast<UINT>(static_cast<int32_t>(seconds) * 1000);
+    const double wholeSeconds = std::floor(std::round(seconds * 1000.0) / 1000.0);
+    return static_cast<UINT>(wholeSeconds + 1) * 1000 - msIntoSecond + kTimerSlackMs;
+}
+
+// Spacing of runs while the earliest time stays in the past after each run: a
+// second first, then twice the last, up to an hour.
+constexpr UINT kFirstRetryMs = 1000;
+constexpr UINT kLongestRetryMs = 3600 * 1000;
+inline UINT NextRetryMs(UINT lastMs)
+{
+    if (lastMs == 0)
+        return kFirstRetryMs;
+    return lastMs >= kLongestRetryMs / 2 ? kLongestRetryMs : lastMs * 2;
 }

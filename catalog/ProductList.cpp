@@ -9,7 +9,13 @@ namespace {
 constexpr DWORD kKeyNameSize = 260;
 }
 
-CProductNode::CProductNode(const char* name) : m_pszName(_strdup(name)), m_pNext(nullptr) {}
+CProductNode::CProductNode(const char* name) : m_pszName(_strdup(name)), m_pNext(nullptr)
+{
+    // Out of memory ends the program, as every other allocation does; a node
+    // without its name would end every walk of the list there.
+    if (!m_pszName)
+        abort();
+}
 
 CProductNode::~CProductNode()
 {

@@ -53,7 +53,7 @@ void CDialog::EndDialog(int result)
 
 BOOL CDialog::CreateDlgIndirect(LPCDLGTEMPLATEA dialogTemplate, HWND parent, HINSTANCE instance)
 {
-    HookWindowCreate(this);
+    HookWindowCreate(this, kDialogClassName);
     HWND window = ::CreateDialogIndirectParamA(instance, dialogTemplate, parent, &CDialog::DialogProc, 0);
     UnhookWindowCreate();
     return window != nullptr;
@@ -80,9 +80,15 @@ INT_PTR CDialog::RunModalLoop(DWORD)
     // only flag there is changes nothing here; the window is never shown by the loop.
     MSG msg;
     while (m_bContinueModal) {
-        if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
             // A quit message ends the loop; pass it on to whoever loops outside.
             ::PostQuitMessage(static_cast<int>(msg.wParam));
+            m_nModalResult = -1;
+            break;
+        }
+        if (got == -1) {
+            // The queue cannot be read: end the loop, but invent no quit message.
             m_nModalResult = -1;
             break;
         }

@@ -36,5 +36,8 @@ private:
     bool m_bContinueModal = false;
 };
 
+// The class the system gives a dialog built from a template without a class of its own.
+constexpr char kDialogClassName[] = "#32770";
+
 // Loop flag: do not tell the owner when the loop goes idle.
 constexpr DWORD MLF_NOIDLEMSG = 0x0001;

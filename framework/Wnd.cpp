@@ -2,9 +2,18 @@
 
 namespace {
 const char kWndProperty[] = "CWnd";
-// The object waiting for the window created next; the program has one thread.
+// The object waiting for the window created next, and that window's class; the
+// program has one thread.
 CWnd* t_wndInit = nullptr;
+const char* t_wndInitClass = nullptr;
 HHOOK t_creationHook = nullptr;
+
+bool HasClass(HWND window, const char* className)
+{
+    char name[64] = "";
+    ::GetClassNameA(window, name, sizeof name);
+    return ::lstrcmpiA(name, className) == 0;
+}
 }
 
 BOOL CWnd::DestroyWindow()
@@ -67,7 +76,7 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND window, UINT message, WPARAM wParam,
 
 LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_wndInit) {
+    if (code == HCBT_CREATEWND && t_wndInit && HasClass(reinterpret_cast<HWND>(wParam), t_wndInitClass)) {
         CWnd* wnd = t_wndInit;
         t_wndInit = nullptr;
         wnd->Attach(reinterpret_cast<HWND>(wParam));
@@ -75,8 +84,9 @@ LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
 }
 
-void CWnd::HookWindowCreate(CWnd* wnd)
+void CWnd::HookWindowCreate(CWnd* wnd, const char* className)
 {
+    t_wndInitClass = className;
     if (!t_creationHook)
         t_creationHook = ::SetWindowsHookExA(WH_CBT, &CWnd::CreationHook, nullptr, ::GetCurrentThreadId());
     t_wndInit = wnd;

@@ -43,8 +43,10 @@ protected:
 
     // Takes over a window that is being created, so that every message reaches the map.
     void Attach(HWND window);
-    // Catches the next window that this thread creates and attaches it to wnd.
-    static void HookWindowCreate(CWnd* wnd);
+    // Catches the next window of the given class that this thread creates and
+    // attaches it to wnd; windows of other classes that the system creates on the
+    // way (an input-method window, say) are left alone.
+    static void HookWindowCreate(CWnd* wnd, const char* className);
     static void UnhookWindowCreate();
 
 private:
@@ -57,19 +59,17 @@ private:
 };
 
 // Message map: one line per message. ON_MSG(message, handler call) yields the
-// handler's result; ON_MSG_VOID for handlers that return nothing (result 0).
+// handler's result; ON_MSG_VOID for handlers that return nothing (result 0). A
+// message may be a registered one, whose number is known only at run time.
 #define BEGIN_MSG_MAP(theBase) \
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override \
     { \
         using MapBase = theBase; \
-        (void)wParam; (void)lParam; \
-        switch (message) {
+        (void)wParam; (void)lParam;
 #define ON_MSG(msg, call) \
-        case msg: *result = (LRESULT)(call); return true;
+        if (message == (msg)) { *result = (LRESULT)(call); return true; }
 #define ON_MSG_VOID(msg, call) \
-        case msg: call; *result = 0; return true;
+        if (message == (msg)) { call; *result = 0; return true; }
 #define END_MSG_MAP() \
-        default: break; \
-        } \
         return MapBase::OnWndMsg(message, wParam, lParam, result); \
     }

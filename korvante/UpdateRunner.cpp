@@ -2,6 +2,7 @@
 #include "BoundedText.h"
 #include "EntryKey.h"
 #include "LocalDate.h"
+#include "MessageWait.h"
 #include "Schedule.h"
 
 namespace {
@@ -35,9 +36,12 @@ bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* out
     }
     ::CloseHandle(process.hThread);
     DWORD exitCode = 1;
-    if (::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
-        ::GetExitCodeProcess(process.hProcess, &exitCode)) {
+    const DWORD waited = WaitDispatchingMessages(process.hProcess, timeoutMs);
+    if (waited == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.hProcess, &exitCode)) {
         ::wsprintfA(outcome, "exit %lu", static_cast<unsigned long>(exitCode));
+    } else if (waited == kWaitEndedByQuit) {
+        // The calling program is ending; the update goes on as a process of its own.
+        ::lstrcpyA(outcome, "left running");
     } else {
         ::TerminateProcess(process.hProcess, 1);
         ::lstrcpyA(outcome, "timed out");

@@ -27,11 +27,15 @@ NOTIFYICONDATAA IconRecord(HWND window)
 
 void CAgentDlg::ShowStatus(COleDateTime when)
 {
+    // Only the double counts, never the status: a time the library marked otherwise
+    // is shown all the same. A time no date can express reads as no update.
+    when.m_status = COleDateTime::valid;
+    const CString shown = when.Format("%m/%d/%y %H:%M:%S");
     CString text;
-    if (IsZeroTime(when))
+    if (IsZeroTime(when) || shown.IsEmpty())
         text.LoadString(IDS_NO_UPDATE);
     else
-        AfxFormatString1(text, IDS_UPDATE_AT, when.Format("%m/%d/%y %H:%M:%S"));
+        AfxFormatString1(text, IDS_UPDATE_AT, shown);
 
     if (m_bSysMenuMode) {
         SetWindowText(text);
@@ -44,6 +48,8 @@ void CAgentDlg::ShowStatus(COleDateTime when)
 void CAgentDlg::ShowTrayIcon(WORD iconId, CString text)
 {
     RemoveTrayIcon();
+    if (m_bClosing)
+        return;
     HICON icon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(iconId), RT_GROUP_ICON),
                              MAKEINTRESOURCEA(iconId));
 
@@ -55,6 +61,9 @@ void CAgentDlg::ShowTrayIcon(WORD iconId, CString text)
     // there, never written past it.
     ::lstrcpynA(record.szTip, text, kTipBytes);
     NotifyShell(NIM_ADD, &record);
+    // Kept for a shell that starts again and has forgotten every icon.
+    m_wShownIcon = iconId;
+    m_shownTip = text;
 
     if (icon)
         ::DestroyIcon(icon);
@@ -64,6 +73,14 @@ void CAgentDlg::RemoveTrayIcon()
 {
     NOTIFYICONDATAA record = IconRecord(m_hWnd);
     NotifyShell(NIM_DELETE, &record);
+    m_wShownIcon = 0;
+}
+
+void CAgentDlg::OnTaskbarCreated()
+{
+    // The system menu carries the status there; otherwise the icon comes back as it was.
+    if (!m_bSysMenuMode && m_wShownIcon)
+        ShowTrayIcon(m_wShownIcon, m_shownTip);
 }
 
 BOOL CAgentDlg::NotifyShell(DWORD message, NOTIFYICONDATAA* record)

@@ -4,6 +4,7 @@
 #include "app/AgentDlg.h"
 #include "app/resource.h"
 #include "catalog/ProductList.h"
+#include "framework/PaintDC.h"
 #include "framework/WinApp.h"
 
 namespace {

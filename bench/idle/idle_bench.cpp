@@ -1,11 +1,16 @@
 // Idle figure: the agent, with one product due only after the idle span, and
 // the minimal icon program sit side by side for the given seconds. Reports what
-// the agent did meanwhile, as seen from outside: icon calls and update-library
-// calls (journal lines). bench/run-all adds the kernel's counts of context
-// switches (wake-ups) and CPU time over the same span, between the BEGIN and
-// END lines: Wine's GetProcessTimes for another process is no measure of it.
+// the agent did meanwhile, as seen from outside: icon calls, update-library
+// calls (journal lines) and runs (brackets opened). bench/run-all adds the
+// kernel's counts of context switches (wake-ups) and CPU time over the same
+// span, between the BEGIN and END lines: Wine's GetProcessTimes for another
+// process is no measure of it.
 //
-//   idle_bench.exe [--seconds N] AGENT_EXE BASELINE_EXE
+// With --due-seconds N the product's time is set a second into the span, N seconds
+// ahead, and the agent told of it with a time change: the span then holds one
+// due time (or none, for an N beyond the span).
+//
+//   idle_bench.exe [--seconds N] [--due-seconds N] AGENT_EXE BASELINE_EXE
 #include "BenchChild.h"
 #include <shlwapi.h>
 #include <cstdio>
@@ -34,12 +39,13 @@ bool ScheduleProduct(int secondsFromNow)
     return ok;
 }
 
-size_t CountLines(const std::string& path)
+// Lines of the file that start with prefix.
+size_t CountLines(const std::string& path, const std::string& prefix = "")
 {
     std::ifstream file(path);
     size_t lines = 0;
     for (std::string line; std::getline(file, line);)
-        ++lines;
+        lines += line.compare(0, prefix.size(), prefix) == 0;
     return lines;
 }
 
@@ -55,22 +61,25 @@ struct Child {
 int main(int argc, char** argv)
 {
     int seconds = 60;
+    int dueSeconds = -1;   // none: the product is scheduled before the start, due after the span
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--due-seconds") && i + 1 < argc)
+            dueSeconds = std::atoi(argv[++i]);
         else
             paths.push_back(argv[i]);
     }
     if (paths.size() != 2 || seconds < 1) {
-        std::fprintf(stderr, "usage: idle_bench [--seconds N] AGENT_EXE BASELINE_EXE\n");
+        std::fprintf(stderr, "usage: idle_bench [--seconds N] [--due-seconds N] AGENT_EXE BASELINE_EXE\n");
         return 2;
     }
 
     ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
     // Due a few minutes after the idle span ends: the agent arms its timer and
     // has nothing to do until then.
-    if (!ScheduleProduct(seconds + 300)) {
+    if (!ScheduleProduct(dueSeconds < 0 ? seconds + 300 : 86400)) {
         std::printf("idle: could not register the product\n");
         return 1;
     }
@@ -103,10 +112,17 @@ int main(int argc, char** argv)
 
     const size_t eventsBefore = tray.Events().size();
     const size_t journalBefore = CountLines(journal);
+    const size_t runsBefore = CountLines(journal, "BeginBatch");
     std::printf("IDLE BEGIN %d\n", seconds);
     std::fflush(stdout);
+    if (dueSeconds >= 0) {
+        // A second in, so that the span holds the time change's own work too.
+        PumpUntil([] { return false; }, 1000);
+        if (!ScheduleProduct(dueSeconds) || !::PostMessageA(children[0].iconWindow, WM_TIMECHANGE, 0, 0))
+            std::printf("idle: could not set the due time\n");
+    }
 
-    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000);
+    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000 - (dueSeconds >= 0 ? 1000 : 0));
 
     const size_t journalLines = CountLines(journal) - journalBefore;
     std::printf("IDLE END\n");
@@ -116,7 +132,8 @@ int main(int argc, char** argv)
         std::printf("idle %s: %s, %u icon calls while idle\n", child.name, running ? "still running" : "ENDED",
                     static_cast<unsigned>(tray.CountFrom(child.process.dwProcessId, eventsBefore)));
     }
-    std::printf("idle Tesvo: update-library calls while idle %u\n", static_cast<unsigned>(journalLines));
+    std::printf("idle Tesvo: update-library calls while idle %u, runs %u\n", static_cast<unsigned>(journalLines),
+                static_cast<unsigned>(CountLines(journal, "BeginBatch") - runsBefore));
     std::fflush(stdout);
     // Give the caller a moment to read the kernel's counters before the end.
     PumpUntil([] { return false; }, 3000);

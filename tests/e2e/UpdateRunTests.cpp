@@ -1,6 +1,9 @@
 // Due-update runs of the real agent through the stand-in library, read back
 // from the library's call journal and the registry.
 #include "support/E2EFixture.h"
+#include "FakeTray.h"
+#include <shellapi.h>
+#include <cstdio>
 #include <algorithm>
 
 namespace {
@@ -152,24 +155,103 @@ TEST_F(RunningAgentTest, ARunRegistersTheRefreshedCatalogAndKeepsUnlistedProduct
     EXPECT_EQ("New One\nNew Two\n", ReadFileText(folder.Catalog()));
 }
 
-TEST_F(RunningAgentTest, TheTimerFiresForATimeAFewSecondsAheadAndSuspendHoldsItUntilATimeChange)
+TEST_F(RunningAgentTest, SuspendHoldsTheTimerUntilATimeChangeArmsItAgain)
 {
     RegisterProducts({"Soon"});
     StartAgent();
-
-    // A time change re-arms for the new time without running anything.
-    SetEntrySchedule("Soon", {kOnce, 0, 0, SecondsFromNow(3), nullptr});
-    ::PostMessageA(window, WM_TIMECHANGE, 0, 0);
-    ASSERT_TRUE(WaitForLine("RunUpdate \"Soon\"", 20000));
-
     // Suspended, the timer is gone: nothing runs when the time comes...
     SetEntrySchedule("Soon", {kOnce, 0, 0, SecondsFromNow(3), nullptr});
     ::PostMessageA(window, WM_TIMECHANGE, 0, 0);
     ::PostMessageA(window, WM_COMMAND, 3200, 0);
     PumpMessages(6000);
-    size_t runs = Ops(folder, {"RunUpdate"}).size();
-    EXPECT_EQ(1u, runs);
+    EXPECT_TRUE(Ops(folder, {"RunUpdate"}).empty());
     // ...until a time change arms it again, suspended or not.
     ::PostMessageA(window, WM_TIMECHANGE, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Ops(folder, {"RunUpdate"}).size() == 2; }, 20000));
+    EXPECT_TRUE(WaitUntil([&] { return Ops(folder, {"RunUpdate"}).size() == 1; }, 20000));
+}
+
+namespace {
+
+// A product's time with the strict library, and the runs it may cause in ten seconds.
+struct StrictCase {
+    const char* name;
+    double dueSeconds;   // from the moment the agent learns of it
+    DWORD kind;          // kOnce: the library is told not to move the time on
+    size_t fewestRuns, mostRuns;
+};
+
+class StrictLibraryTest : public RunningAgentTest, public ::testing::WithParamInterface<StrictCase> {};
+
+} // namespace
+
+TEST_P(StrictLibraryTest, RunsAsOftenAsTheTimeAsksAndAnswersCloseAtOnce)
+{
+    folder.UseLibrary("strict_korvante.dll");
+    SetEntrySchedule("", {kOnce, 0, 0, 0.0, nullptr});
+    StartAgent();
+    SetEntrySchedule("Product", {GetParam().kind, 0, 0, SecondsFromNow(GetParam().dueSeconds), nullptr});
+    ::PostMessageA(window, WM_TIMECHANGE, 0, 0);
+    PumpMessages(10000);
+    const size_t runs = Ops(folder, {"BeginBatch"}).size();
+    EXPECT_GE(runs, GetParam().fewestRuns);
+    EXPECT_LE(runs, GetParam().mostRuns);
+
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(::SendMessageTimeoutA(FindMarker(), WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &answer));
+    EXPECT_TRUE(WaitUntil([&] { return !agent.Running(); }, kStartMs));
+}
+
+// Due three seconds ahead: one run. A time that stays past: runs a second,
+// then two, then four seconds apart.
+INSTANTIATE_TEST_SUITE_P(OneProduct, StrictLibraryTest,
+                         ::testing::Values(StrictCase{"DueAhead", 3, kEveryHours, 1, 1},
+                                           StrictCase{"StaysPast", -60, kOnce, 3, 5}),
+                         [](const ::testing::TestParamInfo<StrictCase>& info) { return std::string(info.param.name); });
+
+TEST_F(RunningAgentTest, DuringAnUpdateTheAgentAnswersAndRunsOnceMoreForATimerAndATimeChange)
+{
+    SetEntrySchedule("", {kOnce, 0, 0, 0.0, nullptr});
+    SetEntrySchedule("Slow", {kEveryHours, 24, 0, SecondsFromNow(-60), "ping.exe -n 6 127.0.0.1"});
+    StartAgent();
+    ASSERT_TRUE(WaitForLine("RunUpdate \"Slow\""));
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &answer));
+    ::PostMessageA(window, WM_TIMER, 0, 0);
+    ::PostMessageA(window, WM_TIMECHANGE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Ops(folder, {"EndBatch"}).size() >= 2; }, kStartMs));
+    PumpMessages(2000);
+    const std::vector<std::string> expected = {"BeginBatch", "RunUpdate \"Slow\"", "EndBatch", "BeginBatch",
+                                               "EndBatch"};
+    EXPECT_EQ(expected, Ops(folder, {"BeginBatch", "RunUpdate", "EndBatch"}));
+}
+
+TEST_F(RunningAgentTest, ClosingDuringAnUpdateEndsTheAgentWithinSecondsAndTakesItsIcon)
+{
+    FakeTray tray;
+    if (!tray.IsTheTray())
+        GTEST_SKIP() << "another notification area is in the way";
+    // Created in this order, the list runs Zulu, then Alpha.
+    SetEntrySchedule("", {kOnce, 0, 0, 0.0, nullptr});
+    SetEntrySchedule("Alpha", {kEveryHours, 24, 0, SecondsFromNow(-60), nullptr});
+    SetEntrySchedule("Zulu", {kEveryHours, 24, 0, SecondsFromNow(-60), "ping.exe -n 21 127.0.0.1"});
+    StartAgent();
+    ASSERT_TRUE(WaitForLine("RunUpdate \"Zulu\""));
+
+    // A shell that starts again gets the icon back, even in the middle of an update.
+    const size_t seen = tray.Events().size();
+    ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return tray.FindAdd(agent.ProcessId(), seen) >= 0; }, 5000));
+
+    const DWORD start = ::GetTickCount();
+    ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !agent.Running(); }, 10000));
+    std::printf("closed %lu ms after WM_CLOSE\n", static_cast<unsigned long>(::GetTickCount() - start));
+    const std::vector<std::string> expected = {"BeginBatch", "RunUpdate \"Zulu\"", "EndBatch"};
+    EXPECT_EQ(expected, Ops(folder, {"BeginBatch", "RunUpdate", "RefreshCatalog", "EndBatch"}));
+    EXPECT_EQ("left running", ReadEntryString("Zulu", "LastOutcome"));
+    DWORD last = 0;
+    for (const TrayEvent& event : tray.Events())
+        if (event.processId == agent.ProcessId())
+            last = event.message;
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), last);
 }

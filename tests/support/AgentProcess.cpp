@@ -62,6 +62,11 @@ AgentFolder::~AgentFolder()
     ::SHFileOperationA(&op);
 }
 
+void AgentFolder::UseLibrary(const char* file) const
+{
+    ::CopyFileA((ProgramDir() + file).c_str(), (m_path + "korvante.dll").c_str(), FALSE);
+}
+
 std::vector<std::string> AgentFolder::JournalLines() const
 {
     std::vector<std::string> lines;

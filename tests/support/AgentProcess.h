@@ -18,6 +18,8 @@ public:
     std::string Journal() const { return m_path + "journal.txt"; }
     // The journal's lines so far.
     std::vector<std::string> JournalLines() const;
+    // Puts another build of the update library, from beside the test program, in place of korvante.dll.
+    void UseLibrary(const char* file) const;
 
 private:
     std::string m_path;
@@ -36,6 +38,7 @@ public:
     bool WaitForExit(DWORD ms);
     bool Running() const;
     DWORD ExitCode() const;
+    DWORD ProcessId() const { return m_process.dwProcessId; }
 
     // The agent window: the dialog that the process owns.
     HWND AgentWindow() const;

@@ -3,6 +3,7 @@
 #include "support/AgentFixture.h"
 #include "app/resource.h"
 #include "engine/Korvante.h"
+#include <functional>
 
 namespace {
 
@@ -105,7 +106,40 @@ TEST_F(AgentTest, ARunRegistersTheCatalogAndKeepsProductsItNoLongerLists)
     EXPECT_EQ((std::vector<std::string>{"Old", "Yankee", "Zulu"}), RegisteredProducts());
 }
 
-TEST_F(AgentTest, ATimerRunInsideALibraryCallFinishesBothRunsCleanly)
+namespace {
+
+// Something that reaches the agent from a message loop inside a library call,
+// in the middle of a run, and what the agent has done once things settle.
+struct NestedEvent {
+    const char* name;
+    std::function<void(TestAgent&)> send;
+    std::vector<std::string> calls;   // brackets, updates, catalog refreshes and edits
+    const char* tip;                  // the icon's tip at the end; null: no icon
+    bool quits;                       // the agent asked every message loop to end
+};
+
+class NestedEventTest : public AgentTest, public ::testing::WithParamInterface<NestedEvent> {};
+
+const std::vector<std::string> kOneRun = {"BeginBatch", "RunUpdate Beta", "RunUpdate Alpha", "RefreshCatalog",
+                                          "EndBatch"};
+const std::vector<std::string> kCutShort = {"BeginBatch", "RunUpdate Beta", "EndBatch"};
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// "RunUpdate Beta ..." as "RunUpdate Beta"; any other call by its name alone.
+std::string Named(const std::string& call)
+{
+    const size_t space = call.find(' ');
+    return call.substr(0, call.rfind("RunUpdate", 0) == 0 ? call.find(' ', space + 1) : space);
+}
+
+} // namespace
+
+TEST_P(NestedEventTest, NeverStartsARunInsideARunAndHandlesWhatCameOnceAfterIt)
 {
     RegisterProducts({"Alpha", "Beta"});
     g_fakeEngine.entries["Alpha"] = FakeEntry{0.0, 0, SecondsFromNow(-60), 0, 1, 0, 0};
@@ -113,45 +147,80 @@ TEST_F(AgentTest, ATimerRunInsideALibraryCallFinishesBothRunsCleanly)
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
     ASSERT_TRUE(agent.Start());
     ForgetCalls();
+    const HWND marker = agent.m_hMarkerWnd;
 
-    // The library runs a message loop inside its first update, which hands the
-    // agent a timer message: a whole run nests inside the outer one.
-    bool nested = false;
+    bool sent = false;
     g_fakeEngine.onCall = [&](const std::string& call) {
-        if (!nested && call.rfind("RunUpdate Beta", 0) == 0) {
-            nested = true;
-            ::SendMessageA(agent.m_hWnd, WM_TIMER, 0, 0);
+        if (!sent && call.rfind("RunUpdate Beta", 0) == 0) {
+            sent = true;
+            GetParam().send(agent);
         }
     };
     agent.SendMessage(WM_TIMER, 0, 0);
+    MSG msg;
+    EXPECT_EQ(GetParam().quits, ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE);
+    agent.Pump(300);
 
-    const std::vector<std::string> expected = {
-        "BeginBatch", "PrepareUpdate Beta [] []", "RunUpdate Beta A:Beta B:Beta 0",
-        "BeginBatch", "PrepareUpdate Beta [] []", "RunUpdate Beta A:Beta B:Beta 0",
-        "PrepareUpdate Alpha [] []", "RunUpdate Alpha A:Alpha B:Alpha 0",
-        "RefreshCatalog 0 " + catalogPath, "EndBatch",
-        "PrepareUpdate Alpha [] []", "RunUpdate Alpha A:Alpha B:Alpha 0",
-        "RefreshCatalog 0 " + catalogPath, "EndBatch"};
-    EXPECT_EQ(expected, g_fakeEngine.CallsStartingWith({"BeginBatch", "EndBatch", "PrepareUpdate",
-                                                        "RunUpdate", "RefreshCatalog"}));
-    EXPECT_EQ(1u, agent.shownIcons.size());
-    EXPECT_TRUE(::IsWindow(agent.m_hWnd));
+    std::vector<std::string> calls;
+    for (const std::string& call :
+         g_fakeEngine.CallsStartingWith({"BeginBatch", "EndBatch", "RunUpdate", "RefreshCatalog", "EditSchedule"}))
+        calls.push_back(Named(call));
+    EXPECT_EQ(GetParam().calls, calls);
+    if (GetParam().tip)
+        EXPECT_EQ(GetParam().tip, agent.shownIcons[kTrayIconId].tip);
+    else
+        EXPECT_TRUE(agent.shownIcons.empty());
+    EXPECT_FALSE(::KillTimer(agent.m_hWnd, kScheduleTimerId));
+    // The marker goes with the agent window, so it can never reach a dead agent.
+    agent.Destroy();
+    EXPECT_FALSE(::IsWindow(marker));
 }
 
-TEST_F(AgentTest, TheTimerFiresForATimeAFewSecondsAhead)
+INSTANTIATE_TEST_SUITE_P(
+    DuringAnUpdate, NestedEventTest,
+    ::testing::Values(
+        NestedEvent{"Timer", [](TestAgent& a) { a.SendMessage(WM_TIMER, 0, 0); }, kOneRun + kOneRun, "No Update.",
+                    false},
+        NestedEvent{"TimeChange", [](TestAgent& a) { a.SendMessage(WM_TIMECHANGE); }, kOneRun, "No Update.", false},
+        NestedEvent{"Suspend", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); }, kOneRun, "Tesvo: Suspended", false},
+        NestedEvent{"Schedule", [](TestAgent& a) { a.Command(ID_SCHEDULE_DEFAULT); },
+                    kOneRun + std::vector<std::string>{"EditSchedule"}, "No Update.", false},
+        NestedEvent{"Close", [](TestAgent& a) { a.Command(ID_CLOSE_AGENT); }, kCutShort, nullptr, true},
+        NestedEvent{"MarkerClosed", [](TestAgent& a) { ::SendMessageA(a.m_hMarkerWnd, WM_CLOSE, 0, 0); }, kCutShort,
+                    "No Update.", true}),
+    [](const ::testing::TestParamInfo<NestedEvent>& info) { return std::string(info.param.name); });
+
+TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
 {
     RegisterProducts({"Alpha"});
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
     ASSERT_TRUE(agent.Start());
-    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
+    // A strict library: it answers the stored whole second exactly, and the time
+    // moves on only when the agent sets it.
+    const double due = SecondsFromNow(3);
+    g_fakeEngine.entries["Alpha"] = FakeEntry{due, 0, due, 1, 1, 0, 0};
+    g_fakeEngine.nextScheduled = SecondsFromNow(86400);
     agent.SendMessage(WM_TIMECHANGE);
     EXPECT_FALSE(Called("BeginBatch"));
-    // Once run, the product reports no time, so nothing is armed again.
-    g_fakeEngine.onCall = [&](const std::string& call) {
-        if (call.rfind("RunUpdate Alpha", 0) == 0)
-            g_fakeEngine.entries["Alpha"] = FakeEntry{0.0, 0, SecondsFromNow(86400), 0, 0, 0, 0};
-    };
     EXPECT_TRUE(WaitUntil([&] { return Called("RunUpdate Alpha A:Alpha B:Alpha 0"); }, 6000));
+    EXPECT_GT(Now(), due);
+    agent.Pump(1500);
+    EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
+}
+
+TEST_F(AgentTest, ATimeThatStaysPastIsRunAgainAfterASecondNotAtOnce)
+{
+    RegisterProducts({"Alpha"});
+    // The library does not move it: the due-time query says "do not advance".
+    const double past = SecondsFromNow(-60);
+    g_fakeEngine.entries["Alpha"] = FakeEntry{past, 0, past, 0, 1, 0, 0};
+    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
+    auto runs = [] { return g_fakeEngine.CallsStartingWith({"BeginBatch"}).size(); };
+    ASSERT_TRUE(agent.Start());
+    ASSERT_TRUE(WaitUntil([&] { return runs() == 1; }, 2000));
+    agent.Pump(600);
+    EXPECT_EQ(1u, runs());
+    EXPECT_TRUE(WaitUntil([&] { return runs() == 2; }, 2000));
 }
 
 TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
@@ -172,13 +241,24 @@ TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
     EXPECT_FALSE(agent.m_bActive);
 }
 
-TEST_F(AgentTest, ATimeChangeRecomputesWithoutRunningAnything)
+TEST_F(AgentTest, ATimeChangeOrAResumeRecomputesWithoutRunningAnything)
 {
     RegisterProducts({"Alpha"});
     g_fakeEngine.entries["Alpha"].nextTime = SecondsFromNow(3600);
     ASSERT_TRUE(agent.Start());
-    ForgetCalls();
-    agent.SendMessage(WM_TIMECHANGE);
-    agent.Pump();
-    EXPECT_EQ((std::vector<std::string>{"GetNextTime ", "GetNextTime Alpha"}), Calls());
+    const std::vector<std::string> recomputed = {"GetNextTime ", "GetNextTime Alpha"};
+    const struct {
+        UINT message;
+        WPARAM event;
+        bool recomputes;
+    } cases[] = {{WM_TIMECHANGE, 0, true},
+                 {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
+                 {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true},
+                 {WM_POWERBROADCAST, PBT_APMSUSPEND, false}};
+    for (const auto& c : cases) {
+        ForgetCalls();
+        agent.SendMessage(c.message, c.event);
+        agent.Pump();
+        EXPECT_EQ(c.recomputes ? recomputed : std::vector<std::string>{}, Calls()) << c.message << " " << c.event;
+    }
 }

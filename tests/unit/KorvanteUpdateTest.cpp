@@ -15,6 +15,16 @@ protected:
     int m_result = -1;
 };
 
+int g_ticks = 0;
+
+// A thread timer reaches its procedure only through a message loop; the third
+// tick asks the program to end.
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (++g_ticks == 3)
+        ::PostQuitMessage(7);
+}
+
 } // namespace
 
 TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
@@ -69,4 +79,20 @@ TEST_F(KorvanteUpdateTest, RunUpdateClearsTheTimeOfAOneOffOnly)
     }
     EXPECT_EQ(NextText("Once"), "none");
     EXPECT_EQ(NextText("Daily"), Text(later));
+}
+
+TEST_F(KorvanteUpdateTest, RunUpdateDispatchesMessagesWhileItWaitsAndGivesAQuitBack)
+{
+    SetText("Alpha", "UpdateCommand", "ping.exe -n 20 127.0.0.1");
+    g_ticks = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
+    const DWORD start = ::GetTickCount();
+    // The quit ends the wait; the update itself goes on as its own process.
+    EXPECT_EQ(Run("Alpha"), "left running");
+    ::KillTimer(nullptr, timer);
+    EXPECT_LT(::GetTickCount() - start, 10000u);
+    EXPECT_EQ(3, g_ticks);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, msg.wParam);
 }

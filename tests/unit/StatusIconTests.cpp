@@ -73,13 +73,34 @@ TEST_F(AgentTest, DestroyingTheWindowRemovesTheIcon)
     EXPECT_TRUE(agent.shownIcons.empty());
 }
 
-TEST_F(AgentTest, ZeroTimesOfEitherSignReadNoUpdate)
+TEST_F(AgentTest, TheTipShowsAnyTimeWhateverItsStatusAndNoUpdateForNone)
 {
     ASSERT_TRUE(agent.Start());
-    agent.ShowStatus(COleDateTime(2026, 12, 6, 14, 5, 0));
+    COleDateTime marked(2026, 12, 6, 14, 5, 0);
+    marked.m_status = COleDateTime::invalid;
+    agent.ShowStatus(marked);
     EXPECT_EQ("Update At: 12/06/26 14:05:00", OnlyIcon(agent).tip);
-    agent.ShowStatus(COleDateTime(-0.0));
-    EXPECT_EQ("No Update.", OnlyIcon(agent).tip);
+    // Zero of either sign is no time; neither is a date outside the calendar.
+    for (double none : {-0.0, 1e9}) {
+        agent.ShowStatus(COleDateTime(none));
+        EXPECT_EQ("No Update.", OnlyIcon(agent).tip) << none;
+    }
+}
+
+TEST_F(AgentTest, ARestartedShellGetsTheIconBackAsItWasUntilTheAgentCloses)
+{
+    const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_TRUE(agent.Start());
+    agent.Command(ID_SUSPEND_AGENT);
+    // The shell started again and knows no icon.
+    agent.shownIcons.clear();
+    agent.SendMessage(taskbarCreated);
+    EXPECT_EQ("Tesvo: Suspended", OnlyIcon(agent).tip);
+    EXPECT_EQ(AgentIcon(IDI_SUSPENDED), OnlyIcon(agent).icon);
+
+    agent.Command(ID_CLOSE_AGENT);
+    agent.SendMessage(taskbarCreated);
+    EXPECT_TRUE(agent.shownIcons.empty());
 }
 
 TEST_F(AgentTest, ALongTipIsCutAtTheFieldNeverWrittenPastIt)

@@ -3,24 +3,45 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <limits>
+#include <vector>
 
-TEST(TimerDelay, DropsFractionsBeforeMultiplying)
+TEST(TimerDelay, FiresAtTheFirstWholeSecondAfterTheTimeNeverInsideIt)
 {
-    EXPECT_EQ(90000u, TimerDelayMs(90.7));
-    EXPECT_EQ(0u, TimerDelayMs(0.999));
-    EXPECT_EQ(1000u, TimerDelayMs(1.0));
+    const UINT slack = kTimerSlackMs;
+    struct Case {
+        double seconds;   // from the present whole second to the time
+        unsigned ms;      // how far the clock is into the present second
+        UINT delay;
+    };
+    const Case cases[] = {
+        {3.0, 0, 4000 + slack},         // due once the present is strictly later: at +4 s
+        {3.0, 600, 3400 + slack},       // the part of the second already gone counts
+        {0.0, 999, 1 + slack},          // the time is this very second: wait for the next
+        {90.7, 0, 91000 + slack},       // a fraction waits for the whole second after it
+        {2.9999999997, 0, 4000 + slack},  // rounding noise of a whole-second time
+        {3.0000000003, 0, 4000 + slack},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.delay, DelayUntilDueMs(c.seconds, c.ms)) << c.seconds << " s, " << c.ms << " ms";
 }
 
 TEST(TimerDelay, LongWaitsAreCutToTheLongestTheTimerTakesNeverWrapped)
 {
     const UINT longest = 2147483u * 1000u;
-    EXPECT_EQ(2147482000u, TimerDelayMs(2147482.5));
-    EXPECT_EQ(longest, TimerDelayMs(2147483.0));
-    EXPECT_EQ(longest, TimerDelayMs(60.0 * 86400.0));   // 60 days once wrapped to a short delay
-    EXPECT_EQ(longest, TimerDelayMs(1e300));
-    EXPECT_EQ(longest, TimerDelayMs(std::numeric_limits<double>::infinity()));
-    EXPECT_EQ(longest, TimerDelayMs(std::nan("")));
+    EXPECT_EQ(2147481000u + kTimerSlackMs, DelayUntilDueMs(2147480.5, 0));
+    for (double seconds : {2147483.0, 60.0 * 86400.0, 1e300, std::numeric_limits<double>::infinity(), std::nan("")})
+        EXPECT_EQ(longest, DelayUntilDueMs(seconds, 0)) << seconds;   // 60 days once wrapped to a short delay
     EXPECT_LE(longest, 0x7FFFFFFFu);
+}
+
+TEST(RetrySpacing, StartsAtASecondAndDoublesUpToAnHour)
+{
+    std::vector<UINT> spacing;
+    for (UINT ms = NextRetryMs(0); spacing.size() < 14; ms = NextRetryMs(ms))
+        spacing.push_back(ms);
+    const std::vector<UINT> expected = {1000, 2000, 4000, 8000, 16000, 32000, 64000, 128000, 256000, 512000,
+                                        1024000, 2048000, 3600000, 3600000};
+    EXPECT_EQ(expected, spacing);
 }
 
 TEST(ZeroTime, BothSignsOfZeroMeanNoTimeAndNothingElseDoes)
