@@ -9,7 +9,8 @@ bool PrepareJob(const char* name, char* command, char* directory);
 // Runs the entry's command as a hidden process and waits for it, up to
 // UpdateTimeoutSeconds (default 600, at most a day), without pumping messages;
 // a process still running then is ended. Records LastOutcome ("exit N",
-// "failed to start", "timed out" or "no command") and LastRun in the entry's key,
-// copies the outcome into status, and clears the time of an entry that is not
-// recurring once its command was tried. True when the command exited with 0.
+// "unquoted path", "failed to start", "timed out" or "no command") and LastRun
+// in the entry's key, copies the outcome into status, and clears the time of an
+// entry that is not recurring once its command was tried. True when the command
+// exited with 0.
 bool RunJob(const char* name, char* status);
