@@ -15,13 +15,18 @@ protected:
         E2ETest::SetUp();
         ASSERT_TRUE(::CopyFileA((ProgramDir() + "..\\noshell\\shell32.dll").c_str(),
                                 (folder.Path() + "shell32.dll").c_str(), FALSE));
-        // Ours beside the program, never Wine's own.
-        ::SetEnvironmentVariableA("WINEDLLOVERRIDES", "shell32=n");
+        // Ours beside the program, never Wine's own. Wine takes WINEDLLOVERRIDES
+        // from the environment it started with only, so the override goes where
+        // Wine keeps it per program; the fixture removes it with the version.
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Tesvo.exe\\DllOverrides",
+                                                   0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+        ::RegSetValueExA(key, "shell32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+        ::RegCloseKey(key);
     }
 
     void TearDown() override
     {
-        ::SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
         if (agent.Running()) {
             ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
             agent.WaitForExit(kStartMs);
@@ -37,7 +42,9 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return Journaled(folder, "GetNextTime"); }, kStartMs));
         window = agent.AgentWindow();
         ASSERT_NE(nullptr, window);
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((folder.Path() + "shell32.loaded").c_str()))
+        const std::string loaded = folder.Path() + "shell32.loaded";
+        EXPECT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(loaded.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                              kStartMs))
             << "the agent did not load the shell library beside it";
     }
 
@@ -55,14 +62,6 @@ protected:
 
     void SysCommand(WPARAM id) const { ::PostMessageA(window, WM_SYSCOMMAND, id, 0); }
 
-    void CloseAndExpectClean()
-    {
-        ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
-        ASSERT_TRUE(agent.WaitForExit(kStartMs));
-        EXPECT_EQ(0u, agent.ExitCode());
-        EXPECT_EQ(nullptr, FindMarker());
-    }
-
     AgentFolder folder;
     AgentProcess agent;
     HWND window = nullptr;
@@ -70,15 +69,22 @@ protected:
 
 } // namespace
 
-// System-menu mode: the minimized window carries the status, its commands work,
-// and a due product is updated with a plain system command.
-TEST_F(ShellWithoutIconTest, Nt351RunsItsSystemMenuAndUpdates)
+// System-menu mode, on a product key a standard user may only read: the
+// minimized window carries the status and its commands work, the product is
+// seen and updated with a plain system command, and registering the catalog
+// changes nothing. (Windows 95 has no registry security to test this with.)
+TEST_F(ShellWithoutIconTest, Nt351RunsItsSystemMenuAndUpdatesFromAReadOnlyKey)
 {
     SetEntrySchedule("Alpha", {kEveryHours, 24, 0, SecondsFromNow(-3600), "cmd /c echo updated"});
+    WriteFileText(folder.Catalog(), "Gamma\n");
+    ProductKeyAccess readOnly("D:P(A;;KR;;;WD)");
+    ASSERT_TRUE(readOnly.Applied());
     StartAgent("nt351");
     if (HasFatalFailure())
         return;
     EXPECT_TRUE(WaitUntil([&] { return ReadEntryString("Alpha", "LastOutcome") == "exit 0"; }, kStartMs));
+    EXPECT_TRUE(WaitUntil([&] { return Journaled(folder, "EndBatch"); }, kStartMs));
+    EXPECT_EQ(RegisteredProducts(), std::vector<std::string>{"Alpha"});
     EXPECT_TRUE(CaptionStartsWith("Update At: "));
     EXPECT_TRUE(::IsIconic(window));
 
@@ -91,22 +97,20 @@ TEST_F(ShellWithoutIconTest, Nt351RunsItsSystemMenuAndUpdates)
     EXPECT_EQ(0u, agent.ExitCode());
 }
 
-// Icon mode with no icon call, on a product key a standard user may only read:
-// the products are still seen and run, registering the catalog changes nothing,
-// and the agent ends cleanly.
-TEST_F(ShellWithoutIconTest, Win95RunsWithoutIconOnAReadOnlyProductKey)
+// Icon mode with no icon call: the agent starts, runs a due product and ends
+// cleanly, never seen.
+TEST_F(ShellWithoutIconTest, Win95RunsWithoutIcon)
 {
     SetEntrySchedule("Alpha", {kEveryHours, 24, 0, SecondsFromNow(-3600), nullptr});
-    WriteFileText(folder.Catalog(), "Gamma\n");
-    ProductKeyAccess readOnly("D:P(A;;KR;;;WD)");
-    ASSERT_TRUE(readOnly.Applied());
     StartAgent("win95");
     if (HasFatalFailure())
         return;
-    EXPECT_TRUE(WaitUntil([&] { return Journaled(folder, "RunUpdate \"Alpha\""); }, kStartMs));
     EXPECT_TRUE(WaitUntil([&] { return Journaled(folder, "EndBatch"); }, kStartMs));
+    EXPECT_TRUE(Journaled(folder, "RunUpdate \"Alpha\""));
     PumpMessages(1000);
     EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_EQ(RegisteredProducts(), std::vector<std::string>{"Alpha"});
-    CloseAndExpectClean();
+    ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(agent.WaitForExit(kStartMs));
+    EXPECT_EQ(0u, agent.ExitCode());
+    EXPECT_EQ(nullptr, FindMarker());
 }
