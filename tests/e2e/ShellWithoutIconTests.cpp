@@ -36,11 +36,7 @@ protected:
 
     void StartAgent(const char* version)
     {
-        SetAgentWindowsVersion(version);
-        ASSERT_TRUE(agent.Start(folder));
-        ASSERT_NE(nullptr, agent.WaitForMarker(kStartMs));
-        ASSERT_TRUE(WaitUntil([&] { return Journaled(folder, "GetNextTime"); }, kStartMs));
-        window = agent.AgentWindow();
+        window = StartActivated(agent, folder, version);
         ASSERT_NE(nullptr, window);
         const std::string loaded = folder.Path() + "shell32.loaded";
         EXPECT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(loaded.c_str()) != INVALID_FILE_ATTRIBUTES; },
