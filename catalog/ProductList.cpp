@@ -45,8 +45,10 @@ void CProductList::PushFront(const char* name)
 
 void CProductList::LoadFromRegistry()
 {
+    // Listing needs reading only, which a standard user is granted; full access
+    // would be refused and leave the list empty.
     HKEY productKey;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_ALL_ACCESS, &productKey) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ, &productKey) != ERROR_SUCCESS)
         return;
     char name[kKeyNameSize];
     for (DWORD index = 0;; ++index) {
@@ -61,6 +63,7 @@ void CProductList::LoadFromRegistry()
 
 void CProductList::SaveToRegistry()
 {
+    // Registering writes: where the key allows reading only, nothing is created.
     HKEY productKey;
     DWORD disposition;
     if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,

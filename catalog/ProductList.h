@@ -2,10 +2,8 @@
 // cursor. New names go in front of the head, so a list runs in the reverse of the
 // order its names were read. A list lives inside one message handler.
 #pragma once
+#include "../engine/ProductKey.h"
 #include "../framework/Wnd.h"
-
-// The registry key whose subkeys are the registered products, under HKEY_LOCAL_MACHINE.
-constexpr char kProductKeyPath[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 
 class CProductNode : public CWnd {
 public:

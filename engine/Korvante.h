@@ -29,5 +29,6 @@ KORVANTE_API int SetNextTime(const char* name, COleDateTime time);              
 KORVANTE_API int BeginBatch();                                                          // @17, ignored
 KORVANTE_API int EndBatch();                                                            // @18, ignored
 
-// The schedule kind of the default entry that is never advanced.
+// The schedule kind that is never advanced: the agent leaves the default entry's
+// time alone for it, and the library runs such an entry once.
 constexpr int kKindNotAdvanced = 3;

@@ -1,9 +1,8 @@
 // An entry's values in the registry. The default entry "" lives in the product
 // key itself, every product in its own subkey of it.
 #pragma once
+#include "engine/ProductKey.h"
 #include <windows.h>
-
-constexpr char kProductKeyPath[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 
 // Value names.
 constexpr char kScheduleKind[] = "ScheduleKind";      // REG_DWORD

@@ -30,7 +30,7 @@ bool IsRecurring(int kind)
 
 bool UsesTimeOfDay(int kind)
 {
-    return kind == kKindDaily || kind == kKindWeekly || kind == kKindOnce;
+    return kind == kKindDaily || kind == kKindWeekly || kind == kKindNotAdvanced;
 }
 
 double NextOccurrence(int kind, int a, int b, double now)
@@ -40,7 +40,7 @@ double NextOccurrence(int kind, int a, int b, double now)
         return 0.0;
     switch (kind) {
     case kKindDaily:
-    case kKindOnce:
+    case kKindNotAdvanced:
         if (a < 0 || a >= kMinutesPerDay)
             return 0.0;
         return FirstAfter(now, today, 0, 1, a);

@@ -1,11 +1,13 @@
 // Schedule kinds and the next time a schedule comes round.
 #pragma once
+#include "engine/Korvante.h"
 
+// Kind 3 is the contract's kKindNotAdvanced: once, at the next a minutes after
+// midnight; never moved on.
 enum ScheduleKind {
     kKindNone = 0,     // no schedule
     kKindDaily = 1,    // every day at a minutes after midnight
     kKindWeekly = 2,   // every week on weekday b (0 = Sunday) at a minutes after midnight
-    kKindOnce = 3,     // once, at the next a minutes after midnight; never moved on
     kKindHourly = 4,   // every a hours
 };
 

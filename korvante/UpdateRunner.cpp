@@ -1,5 +1,6 @@
 #include "UpdateRunner.h"
 #include "BoundedText.h"
+#include "CommandProgram.h"
 #include "EntryKey.h"
 #include "LocalDate.h"
 #include "MessageWait.h"
@@ -29,7 +30,12 @@ bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* out
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+    char program[MAX_PATH];
+    if (const char* refused = FindCommandProgram(command, program)) {
+        ::lstrcpyA(outcome, refused);
+        return false;
+    }
+    if (!::CreateProcessA(program, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                           *directory ? directory : nullptr, &startup, &process)) {
         ::lstrcpyA(outcome, "failed to start");
         return false;

@@ -83,7 +83,19 @@ void CAgentDlg::OnTaskbarCreated()
         ShowTrayIcon(m_wShownIcon, m_shownTip);
 }
 
+// Bound on first use rather than at load time: the shell of NT 3.x and Win32s
+// lacks the call, and the program must still load there. Without it every icon
+// call is skipped, as a failing one would be.
 BOOL CAgentDlg::NotifyShell(DWORD message, NOTIFYICONDATAA* record)
 {
-    return ::Shell_NotifyIconA(message, record);
+    using NotifyIconCall = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
+    static bool bound = false;
+    static NotifyIconCall notifyIcon = nullptr;
+    if (!bound) {
+        bound = true;
+        if (HMODULE shell = ::LoadLibraryA("shell32.dll"))
+            notifyIcon = reinterpret_cast<NotifyIconCall>(
+                reinterpret_cast<void*>(::GetProcAddress(shell, "Shell_NotifyIconA")));
+    }
+    return notifyIcon ? notifyIcon(message, record) : FALSE;
 }

@@ -27,6 +27,18 @@ protected:
         DeleteProductKey();
     }
 
+    // Starts the agent with Wine reporting version ("" for the default) and waits
+    // until its start-up activation has asked the library for a time; returns
+    // the agent window, or null when the agent did not get that far.
+    static HWND StartActivated(AgentProcess& agent, const AgentFolder& folder, const char* version)
+    {
+        SetAgentWindowsVersion(version);
+        if (!agent.Start(folder) || !agent.WaitForMarker(kStartMs) ||
+            !WaitUntil([&] { return Journaled(folder, "GetNextTime"); }, kStartMs))
+            return nullptr;
+        return agent.AgentWindow();
+    }
+
     // True once some journal line starts with prefix.
     static bool Journaled(const AgentFolder& folder, const std::string& prefix)
     {

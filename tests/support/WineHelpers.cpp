@@ -1,5 +1,6 @@
 #include "support/WineHelpers.h"
 #include "catalog/ProductList.h"
+#include <sddl.h>
 #include <shlwapi.h>
 #include <fstream>
 #include <sstream>
@@ -39,6 +40,21 @@ std::vector<std::string> RegisteredProducts()
     }
     ::RegCloseKey(productKey);
     return names;
+}
+
+bool ProductKeyAccess::Set(const char* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    HKEY key;
+    bool applied = false;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+        applied = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        ::RegCloseKey(key);
+    }
+    ::LocalFree(descriptor);
+    return applied;
 }
 
 std::string ProgramDir()

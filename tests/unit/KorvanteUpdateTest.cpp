@@ -96,3 +96,38 @@ TEST_F(KorvanteUpdateTest, RunUpdateDispatchesMessagesWhileItWaitsAndGivesAQuitB
     ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(7u, msg.wParam);
 }
+
+// Windows would read an unquoted path with blanks as the shortest program it
+// finds (here My.exe) and look for a bare name in the current directory first;
+// the library runs only the program the command names, and refuses the rest.
+TEST_F(KorvanteUpdateTest, CommandsRunOnlyTheProgramTheyName)
+{
+    char system[MAX_PATH], current[MAX_PATH], temp[MAX_PATH];
+    ::GetSystemDirectoryA(system, sizeof system);
+    ::GetCurrentDirectoryA(sizeof current, current);
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string shell = std::string(system) + "\\cmd.exe", base = std::string(temp) + "korvante-runs\\";
+    const std::string planted = std::string(current) + "\\korvante-planted.exe";
+    ::CreateDirectoryA(base.c_str(), nullptr);
+    ::CreateDirectoryA((base + "My Tool").c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA(shell.c_str(), (base + "My Tool\\update.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(shell.c_str(), (base + "My.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(shell.c_str(), planted.c_str(), FALSE));
+
+    const std::string cases[][2] = {
+        {"\"" + base + "My Tool\\update.exe\" /c exit 4", "exit 4"},
+        {base + "My Tool\\update.exe /c exit 4", "unquoted path"},
+        {"cmd /c exit 6", "exit 6"},
+        {"korvante-planted /c exit 5", "failed to start"},
+        {".\\korvante-planted.exe /c exit 5", "failed to start"},
+        {"\"" + base + "My Tool\\update.exe /c exit 4", "failed to start"},
+    };
+    for (const auto& test : cases) {
+        SetText("Alpha", "UpdateCommand", test[0]);
+        EXPECT_EQ(Run("Alpha"), test[1]) << test[0];
+    }
+    for (const std::string& file : {base + "My Tool\\update.exe", base + "My.exe", planted})
+        ::DeleteFileA(file.c_str());
+    ::RemoveDirectoryA((base + "My Tool").c_str());
+    ::RemoveDirectoryA(base.c_str());
+}

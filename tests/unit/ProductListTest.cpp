@@ -2,7 +2,6 @@
 #include "catalog/ProductList.h"
 #include "support/WineHelpers.h"
 #include <gtest/gtest.h>
-#include <sddl.h>
 #include <algorithm>
 
 namespace {
@@ -49,26 +48,6 @@ bool KeyExists(const char* path)
     ::RegCloseKey(key);
     return true;
 }
-
-// Sets the product key's access list for as long as the object lives; the
-// owner may always change it back.
-class ProductKeyAccess {
-public:
-    explicit ProductKeyAccess(const char* sddl) { Set(sddl); }
-    ~ProductKeyAccess() { Set("D:(A;;KA;;;WD)"); }
-
-private:
-    static void Set(const char* sddl)
-    {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        HKEY key;
-        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-        ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, WRITE_DAC, &key), ERROR_SUCCESS);
-        EXPECT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-        ::RegCloseKey(key);
-        ::LocalFree(descriptor);
-    }
-};
 
 class ProductListStore : public ::testing::Test {
 protected:
@@ -168,18 +147,21 @@ TEST_F(ProductListStore, MissingProductKeyLeavesTheListAsItWas)
     EXPECT_EQ(ListNames(list), (Names{"Beta", "Alpha"}));
 }
 
-TEST_F(ProductListStore, KeyRefusingFullAccessIsNeitherReadNorWritten)
+// A standard user may read the product key but not write it: the products are
+// still listed, and registering leaves the key as it is.
+TEST_F(ProductListStore, ReadOnlyKeyIsListedAndLeftUnchangedByRegistering)
 {
     RegisterProducts({"Registered"});
     ProductKeyAccess readOnly("D:P(A;;KR;;;WD)");
+    ASSERT_TRUE(readOnly.Applied());
 
-    CProductList list;
-    LoadText(list, "Alpha\nBeta\n");
-    list.Next();
-    list.LoadFromRegistry();
-    EXPECT_EQ(CurrentName(list), "Alpha");
-    list.SaveToRegistry();
-    EXPECT_EQ(CurrentName(list), "Alpha");
-    EXPECT_EQ(ListNames(list), (Names{"Beta", "Alpha"}));
+    CProductList listed;
+    listed.LoadFromRegistry();
+    EXPECT_EQ(ListNames(listed), Names{"Registered"});
+
+    CProductList catalog;
+    LoadText(catalog, "Alpha\nBeta\n");
+    catalog.SaveToRegistry();
+    EXPECT_EQ(CurrentName(catalog), "Beta");
     EXPECT_EQ(RegisteredProducts(), Names{"Registered"});
 }
