@@ -22,6 +22,10 @@ constexpr char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 constexpr char kMarkerName[] = "Tesvo";
 constexpr char kSuspendedText[] = "Tesvo: Suspended";
 
+// A 32-bit agent under 64-bit Windows sees the 32-bit registry view; the
+// watcher reads the one the agent uses.
+REGSAM g_registryView = 0;
+
 void Say(const char* format, ...)
 {
     SYSTEMTIME now;
@@ -39,7 +43,7 @@ std::set<std::string> RegisteredProducts()
 {
     std::set<std::string> names;
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)
         return names;
     char name[MAX_PATH];
     for (DWORD i = 0;; ++i) {
@@ -58,7 +62,7 @@ std::string ProductValue(const std::string& product, const char* value, const ch
     const std::string path = std::string(kProductKey) + "\\" + product;
     char text[MAX_PATH] = "";
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)
         return fallback;
     DWORD type = 0, size = sizeof text - 1;
     const bool read = ::RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
@@ -100,7 +104,10 @@ void ReportBracket(const JournalBracket& bracket, std::set<std::string>& known, 
             ++totals.quietRuns;
             return;
         }
-        Say("update run: %u product(s) updated", static_cast<unsigned>(bracket.updated.size()));
+        if (bracket.updated.empty())
+            Say("update run: nothing due yet");
+        else
+            Say("update run: %u product(s) updated", static_cast<unsigned>(bracket.updated.size()));
         for (const auto& name : bracket.updated) {
             const std::string outcome = ProductValue(name, "LastOutcome", "no outcome");
             ++totals.updates;
@@ -185,14 +192,25 @@ int Watch(const char* journalPath, const char* desktop)
     DWORD processId = 0;
     ::GetWindowThreadProcessId(marker, &processId);
     HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
-    Say("started: Tesvo.exe, process %lu, its marker window is up", processId);
+    BOOL wow64 = FALSE;
+    if (process && ::IsWow64Process(process, &wow64) && wow64)
+        g_registryView = KEY_WOW64_32KEY;
+    Say("started: Tesvo.exe, process %lu (%s), its marker window is up", processId,
+        sizeof(void*) == 8 && !wow64 ? "64-bit" : "32-bit");
 
     AgentJournal journal(journalPath);
     std::set<std::string> known = RegisteredProducts();
     std::string tip;
     bool presented = false;
     Totals totals;
-    while (!process || ::WaitForSingleObject(process, 250) == WAIT_TIMEOUT) {
+    // Without a handle on the process its marker window tells that it runs.
+    auto running = [&] {
+        if (process)
+            return ::WaitForSingleObject(process, 250) == WAIT_TIMEOUT;
+        ::Sleep(250);
+        return ::IsWindow(marker) != FALSE;
+    };
+    while (running()) {
         for (const auto& bracket : journal.ClosedBrackets())
             ReportBracket(bracket, known, totals);
         const std::string now = ReadTrayTip();
@@ -211,13 +229,15 @@ int Watch(const char* journalPath, const char* desktop)
         tip = now;
     }
     DWORD code = 0;
-    ::GetExitCodeProcess(process, &code);
+    if (process)
+        ::GetExitCodeProcess(process, &code);
     for (const auto& bracket : journal.ClosedBrackets())
         ReportBracket(bracket, known, totals);
     Say("ended: the agent has stopped (exit code %lu)", code);
     Say("totals: %d update runs (%d of them found nothing due), %d updates (%d exit 0)", totals.runs,
         totals.quietRuns, totals.updates, totals.succeeded);
-    ::CloseHandle(process);
+    if (process)
+        ::CloseHandle(process);
     return 0;
 }
 
