@@ -61,7 +61,9 @@ start_display() {
   local n
   for n in $(seq 90 120); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # In a session of its own: Ctrl+C in the terminal must not take the display
+    # away from the programs on it before the script has ended them.
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     TESVO_XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
