@@ -1,10 +1,10 @@
-// agent_watch watch JOURNAL: prints, one timed line each, what the running agent
+// agent_watch watch JOURNAL [DESKTOP]: prints, one timed line each, what the running agent
 // shows and what its update library did: the start, every status text of the
 // notification icon, each update run with the products it updated, their
 // outcome and next time, the catalog refresh and the names it registered, and
 // the end of the agent. Everything is read from the agent's windows, the
 // library's journal and the registry values the library keeps.
-// agent_watch close: ends the agent by closing its marker window, as the
+// agent_watch close [DESKTOP]: ends the agent by closing its marker window, as the
 // installer does, and waits for it to go.
 #include "AgentJournal.h"
 #include "TrayTip.h"
@@ -220,8 +220,10 @@ int Watch(const char* journalPath, const char* desktop)
             Say("status: the icon was removed");
         else if (now == kSuspendedText)
             Say("suspended: the icon turns grey, status \"%s\"", now.c_str());
+        else if (tip == kSuspendedText)
+            Say("activated: status \"%s\"", now.c_str());
         else
-            Say("%sstatus: \"%s\"", tip == kSuspendedText ? "activated: " : "", now.c_str());
+            Say("status: \"%s\"", now.c_str());
         if (!presented && !now.empty()) {
             ReportPresentation(processId);
             presented = true;
