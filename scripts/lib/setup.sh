@@ -56,12 +56,13 @@ build_arch() {
 }
 
 # A virtual display for the Wine programs, unless one is there already.
+# start_display [LAUNCHER...]: the launcher (for example setsid) starts Xvfb.
 start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local n
   for n in $(seq 90 120); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    "$@" Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     TESVO_XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
