@@ -1,5 +1,5 @@
 // The application object: runs the agent window modally and ends with it.
-#include "AgentDlg.h"
+#include "app/AgentDlg.h"
 #include "framework/WinApp.h"
 
 class CAgentApp : public CWinApp {

@@ -1,6 +1,6 @@
 // The commands that reach the agent from its menus, or from itself at start-up.
-#include "AgentDlg.h"
-#include "resource.h"
+#include "app/AgentDlg.h"
+#include "app/resource.h"
 #include "catalog/ProductList.h"
 #include "engine/Korvante.h"
 

@@ -1,6 +1,6 @@
 // The agent window's start-up and end.
-#include "AgentDlg.h"
-#include "resource.h"
+#include "app/AgentDlg.h"
+#include "app/resource.h"
 #include "framework/WinApp.h"
 #include <cstring>
 

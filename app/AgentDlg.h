@@ -2,10 +2,10 @@
 // agent's state and receives every event: timer, time change, notification-icon
 // clicks and menu commands.
 #pragma once
-#include "../framework/Dialog.h"
-#include "../framework/Menu.h"
-#include "../framework/OleDateTime.h"
-#include "../framework/String.h"
+#include "framework/Dialog.h"
+#include "framework/Menu.h"
+#include "framework/OleDateTime.h"
+#include "framework/String.h"
 #include <shellapi.h>
 
 // Fixed numbers of the agent.

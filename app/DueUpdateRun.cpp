@@ -1,7 +1,7 @@
 // The due-update run: when the timer fires, every product whose time has come is
 // updated through the update library, schedules move on and the catalog is refreshed.
-#include "AgentDlg.h"
-#include "TimerMath.h"
+#include "app/AgentDlg.h"
+#include "app/TimerMath.h"
 #include "catalog/ProductList.h"
 #include "engine/Korvante.h"
 

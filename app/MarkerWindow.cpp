@@ -1,6 +1,6 @@
 // The marker window: hidden, found by class and title. A second copy of the
 // program looks for it, and another program closes it to end the agent.
-#include "AgentDlg.h"
+#include "app/AgentDlg.h"
 #include "framework/WinApp.h"
 
 namespace {

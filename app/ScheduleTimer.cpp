@@ -1,7 +1,7 @@
 // The one schedule timer: set for the earliest moment the default entry or any
 // product is next scheduled, and set anew whenever the schedule may have changed.
-#include "AgentDlg.h"
-#include "TimerMath.h"
+#include "app/AgentDlg.h"
+#include "app/TimerMath.h"
 #include "catalog/ProductList.h"
 #include "engine/Korvante.h"
 

@@ -1,7 +1,9 @@
-#include "../app/AgentDlg.h"
-#include "../engine/Korvante.h"
-#include "CatalogPath.h"
-#include "ProductList.h"
+// The catalog import at start-up: the update library refreshes the catalog file,
+// then the names in it are registered as products.
+#include "app/AgentDlg.h"
+#include "engine/Korvante.h"
+#include "catalog/CatalogPath.h"
+#include "catalog/ProductList.h"
 
 BOOL CAgentDlg::GetCatalogPath(char* buffer)
 {

@@ -1,4 +1,5 @@
-#include "CatalogPath.h"
+// The catalog file's path from the program's own path.
+#include "catalog/CatalogPath.h"
 #include <cstring>
 
 BOOL ModulePathToCatalogPath(char* path, DWORD length, DWORD size)

@@ -1,4 +1,5 @@
-#include "CatalogReader.h"
+// Splitting a catalog file into its names, one fixed buffer at a time.
+#include "catalog/CatalogReader.h"
 #include <cstring>
 
 void ReadCatalog(FILE* file, CatalogNameSink sink, void* context)

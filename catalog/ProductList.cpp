@@ -1,5 +1,7 @@
-#include "ProductList.h"
-#include "CatalogReader.h"
+// The product list: filled from the registry or a catalog file, walked by its
+// cursor, and stored back as the registry's product keys.
+#include "catalog/ProductList.h"
+#include "catalog/CatalogReader.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,8 +2,8 @@
 // cursor. New names go in front of the head, so a list runs in the reverse of the
 // order its names were read. A list lives inside one message handler.
 #pragma once
-#include "../engine/ProductKey.h"
-#include "../framework/Wnd.h"
+#include "engine/ProductKey.h"
+#include "framework/Wnd.h"
 
 class CProductNode : public CWnd {
 public:

@@ -4,7 +4,7 @@
 // addresses the default entry. Time records are filled by the library; callers
 // zero them first. Results marked "ignored" are not looked at by the agent.
 #pragma once
-#include "../framework/OleDateTime.h"
+#include "framework/OleDateTime.h"
 
 #ifdef KORVANTE_BUILD
 #define KORVANTE_API extern "C" __declspec(dllexport)

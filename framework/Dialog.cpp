@@ -1,5 +1,6 @@
-#include "Dialog.h"
-#include "WinApp.h"
+// Dialogs from a template, and the modal loop that runs them without showing them.
+#include "framework/Dialog.h"
+#include "framework/WinApp.h"
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
 

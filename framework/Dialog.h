@@ -3,7 +3,7 @@
 // The modal loop never shows the window: a dialog that wants to be seen shows
 // itself. That is what lets a program live in a hidden modal dialog.
 #pragma once
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CDialog : public CWnd {
 public:

@@ -1,5 +1,6 @@
-#include "Menu.h"
-#include "WinApp.h"
+// Loading, creating and giving up menu handles.
+#include "framework/Menu.h"
+#include "framework/WinApp.h"
 
 BOOL CMenu::LoadMenu(UINT id)
 {

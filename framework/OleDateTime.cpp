@@ -1,4 +1,6 @@
-#include "OleDateTime.h"
+// OLE dates to and from calendar fields and system times, their difference and
+// their text.
+#include "framework/OleDateTime.h"
 #include <cmath>
 
 namespace {

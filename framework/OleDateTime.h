@@ -3,7 +3,7 @@
 // update library reads and fills, so the record is packed to 4 bytes.
 #pragma once
 #include <windows.h>
-#include "String.h"
+#include "framework/String.h"
 #include <cstdint>
 
 class COleDateTimeSpan {

@@ -1,5 +1,7 @@
-#include "String.h"
-#include "WinApp.h"
+// Filling strings from text and string resources, and putting an argument in
+// place of "%1".
+#include "framework/String.h"
+#include "framework/WinApp.h"
 
 void CString::Assign(const char* text)
 {

@@ -1,4 +1,5 @@
-#include "WinApp.h"
+// The one application object and the module that holds the program's resources.
+#include "framework/WinApp.h"
 
 namespace {
 CWinApp* g_app = nullptr;

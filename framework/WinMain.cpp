@@ -1,6 +1,6 @@
 // Program entry: hands control to the one application object. The agent does all
 // of its work inside InitInstance, so there is no message loop here.
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {

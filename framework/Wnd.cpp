@@ -1,4 +1,6 @@
-#include "Wnd.h"
+// Window objects: tying an object to its window as the window is created, and
+// passing each message through the object's message map.
+#include "framework/Wnd.h"
 
 namespace {
 const char kWndProperty[] = "CWnd";

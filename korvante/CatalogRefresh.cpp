@@ -1,6 +1,8 @@
-#include "CatalogRefresh.h"
-#include "BoundedText.h"
-#include "EntryKey.h"
+// Copying the catalog source over the catalog file, through a temporary file so
+// that a failed copy leaves the old catalog whole.
+#include "korvante/CatalogRefresh.h"
+#include "korvante/BoundedText.h"
+#include "korvante/EntryKey.h"
 
 namespace {
 

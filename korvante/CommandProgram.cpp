@@ -1,4 +1,6 @@
-#include "CommandProgram.h"
+// Finding the program an update command names: its first word, quoted or not,
+// as a path or looked up in the system folders and PATH.
+#include "korvante/CommandProgram.h"
 #include <cstdlib>
 #include <cstring>
 

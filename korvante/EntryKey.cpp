@@ -1,5 +1,6 @@
-#include "EntryKey.h"
-#include "TimeText.h"
+// Opening an entry's registry key and reading and writing its values.
+#include "korvante/EntryKey.h"
+#include "korvante/TimeText.h"
 #include <cstring>
 
 bool IsValidEntryName(const char* name)

@@ -1,8 +1,10 @@
-#include "EntryTimes.h"
-#include "EntryKey.h"
-#include "LocalDate.h"
-#include "Schedule.h"
-#include "TimeText.h"
+// An entry's next and due times, settled against the last finished run, and
+// the marks that open and close a bracket.
+#include "korvante/EntryTimes.h"
+#include "korvante/EntryKey.h"
+#include "korvante/LocalDate.h"
+#include "korvante/Schedule.h"
+#include "korvante/TimeText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "Journal.h"
+#include "korvante/Journal.h"
 #include "engine/Korvante.h"
-#include "TimeText.h"
+#include "korvante/TimeText.h"
 #include <windows.h>
 #include <cstring>
 

@@ -1,15 +1,15 @@
 // The exported calls: each writes its journal line, then hands over to the part
 // of the library that does the work. docs/korvante.md describes the behaviour.
 #include "engine/Korvante.h"
-#include "BoundedText.h"
-#include "CatalogRefresh.h"
-#include "EntryKey.h"
-#include "EntryTimes.h"
-#include "Journal.h"
-#include "LocalDate.h"
-#include "Schedule.h"
-#include "ScheduleDialog.h"
-#include "UpdateRunner.h"
+#include "korvante/BoundedText.h"
+#include "korvante/CatalogRefresh.h"
+#include "korvante/EntryKey.h"
+#include "korvante/EntryTimes.h"
+#include "korvante/Journal.h"
+#include "korvante/LocalDate.h"
+#include "korvante/Schedule.h"
+#include "korvante/ScheduleDialog.h"
+#include "korvante/UpdateRunner.h"
 #include <initializer_list>
 
 namespace {
@@ -42,6 +42,19 @@ int PrepareEntry(const char* name, char* engineBuf)
     }
     CopyToBuffer(engineBuf, name);
     return EntryKey(name, EntryKey::Read).Open() ? 1 : 0;
+}
+
+// The two time questions: journal the call, look the time up, fill the
+// caller's record if there is one.
+int AnswerTime(const char* call, const char* name, COleDateTime* time,
+               int (*lookUp)(const char* name, double& time))
+{
+    Call(call).Name(name).Write();
+    double value = 0.0;
+    const int result = lookUp(name, value);
+    if (time)
+        SetTime(time, value);
+    return result;
 }
 
 } // namespace
@@ -117,22 +130,12 @@ KORVANTE_API int PrepareProduct(const char* name, char* engineBuf)
 
 KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 {
-    Call("GetNextTime").Name(name).Write();
-    double next = 0.0;
-    const int result = NextTimeOf(name, next);
-    if (time)
-        SetTime(time, next);
-    return result;
+    return AnswerTime("GetNextTime", name, time, NextTimeOf);
 }
 
 KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
 {
-    Call("GetDueTime").Name(name).Write();
-    double due = 0.0;
-    const int result = DueTimeOf(name, due);
-    if (time)
-        SetTime(time, due);
-    return result;
+    return AnswerTime("GetDueTime", name, time, DueTimeOf);
 }
 
 KORVANTE_API int SetNextTime(const char* name, COleDateTime time)

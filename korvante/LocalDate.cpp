@@ -1,4 +1,6 @@
-#include "LocalDate.h"
+// Calendar fields to OLE dates and back, the current local time, and whole
+// seconds of a date.
+#include "korvante/LocalDate.h"
 #include "framework/OleDateTime.h"
 #include <cmath>
 

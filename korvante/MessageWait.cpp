@@ -1,4 +1,5 @@
-#include "MessageWait.h"
+// Waiting on a handle while still dispatching the thread's window messages.
+#include "korvante/MessageWait.h"
 
 DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
 {

@@ -1,6 +1,7 @@
-#include "Schedule.h"
-#include "LocalDate.h"
-#include "TimeText.h"
+// The next occurrence of each schedule kind after a given moment.
+#include "korvante/Schedule.h"
+#include "korvante/LocalDate.h"
+#include "korvante/TimeText.h"
 
 namespace {
 

@@ -1,10 +1,12 @@
-#include "ScheduleDialog.h"
-#include "EntryKey.h"
-#include "EntryTimes.h"
-#include "LocalDate.h"
-#include "Schedule.h"
-#include "ScheduleDialogIds.h"
-#include "TimeText.h"
+// The schedule dialog: fills its fields from the entry, checks what the user
+// typed and stores the new schedule.
+#include "korvante/ScheduleDialog.h"
+#include "korvante/EntryKey.h"
+#include "korvante/EntryTimes.h"
+#include "korvante/LocalDate.h"
+#include "korvante/Schedule.h"
+#include "korvante/ScheduleDialogIds.h"
+#include "korvante/TimeText.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-#include "TimeText.h"
-#include "LocalDate.h"
+// Times to and from the "YYYY-MM-DD HH:MM:SS" text of the registry and journal.
+#include "korvante/TimeText.h"
+#include "korvante/LocalDate.h"
 
 bool TimeToText(double time, char* text)
 {

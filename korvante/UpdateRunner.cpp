@@ -1,10 +1,11 @@
-#include "UpdateRunner.h"
-#include "BoundedText.h"
-#include "CommandProgram.h"
-#include "EntryKey.h"
-#include "LocalDate.h"
-#include "MessageWait.h"
-#include "Schedule.h"
+// Running an entry's update command with its time limit, and recording how it went.
+#include "korvante/UpdateRunner.h"
+#include "korvante/BoundedText.h"
+#include "korvante/CommandProgram.h"
+#include "korvante/EntryKey.h"
+#include "korvante/LocalDate.h"
+#include "korvante/MessageWait.h"
+#include "korvante/Schedule.h"
 
 namespace {
 

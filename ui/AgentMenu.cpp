@@ -1,6 +1,6 @@
 // The agent menu at the notification icon: built afresh on every right-button
 // press from the registry's products and the agent's state.
-#include "AgentMenu.h"
+#include "ui/AgentMenu.h"
 #include "app/AgentDlg.h"
 #include "app/resource.h"
 #include "catalog/ProductList.h"

@@ -1,6 +1,6 @@
 // System-menu mode: on NT 3.x and Win32s the agent is a minimized window whose
 // caption carries the status and whose system menu carries the agent menu.
-#include "AgentMenu.h"
+#include "ui/AgentMenu.h"
 #include "app/AgentDlg.h"
 #include "app/resource.h"
 #include "catalog/ProductList.h"

@@ -1,4 +1,5 @@
-#include "FakeTray.h"
+// The stand-in notification area: records every icon call that reaches it.
+#include "bench/startup/FakeTray.h"
 #include <shellapi.h>
 
 namespace {

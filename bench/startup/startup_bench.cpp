@@ -4,7 +4,7 @@
 // hits every program alike; the medians are compared.
 //
 //   startup_bench.exe [--runs N] [--warmup N] NAME=PATH [NAME=PATH...]
-#include "BenchChild.h"
+#include "bench/startup/BenchChild.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
