@@ -11,42 +11,20 @@
 // due time (or none, for an N beyond the span).
 //
 //   idle_bench.exe [--seconds N] [--due-seconds N] AGENT_EXE BASELINE_EXE
-#include "BenchChild.h"
-#include <shlwapi.h>
+#include "bench/startup/BenchChild.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 const char kProductName[] = "Idle Bench Product";
 constexpr DWORD kStartLimitMs = 300000;
 
 bool ScheduleProduct(int secondsFromNow)
 {
-    std::string path = std::string(kProductKey) + "\\" + kProductName;
-    HKEY key;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const std::string when = LocalTimeText(secondsFromNow);
-    const bool ok = ::RegSetValueExA(key, "NextTime", 0, REG_SZ, reinterpret_cast<const BYTE*>(when.c_str()),
-                                     static_cast<DWORD>(when.size() + 1)) == ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    return ok;
-}
-
-// Lines of the file that start with prefix.
-size_t CountLines(const std::string& path, const std::string& prefix = "")
-{
-    std::ifstream file(path);
-    size_t lines = 0;
-    for (std::string line; std::getline(file, line);)
-        lines += line.compare(0, prefix.size(), prefix) == 0;
-    return lines;
+    return SetEntryValue(kProductName, "NextTime", LocalTimeText(secondsFromNow));
 }
 
 struct Child {
@@ -76,7 +54,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
+    DeleteProductKey();
     // Due a few minutes after the idle span ends: the agent arms its timer and
     // has nothing to do until then.
     if (!ScheduleProduct(dueSeconds < 0 ? seconds + 300 : 86400)) {
@@ -111,7 +89,7 @@ int main(int argc, char** argv)
     PumpUntil([] { return false; }, 3000);
 
     const size_t eventsBefore = tray.Events().size();
-    const size_t journalBefore = CountLines(journal);
+    const size_t journalBefore = CountLines(journal, "");
     const size_t runsBefore = CountLines(journal, "BeginBatch");
     std::printf("IDLE BEGIN %d\n", seconds);
     std::fflush(stdout);
@@ -124,7 +102,7 @@ int main(int argc, char** argv)
 
     PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000 - (dueSeconds >= 0 ? 1000 : 0));
 
-    const size_t journalLines = CountLines(journal) - journalBefore;
+    const size_t journalLines = CountLines(journal, "") - journalBefore;
     std::printf("IDLE END\n");
     std::fflush(stdout);
     for (Child& child : children) {

@@ -16,84 +16,21 @@
 // GetGuiResources, which Wine does not implement: they read n/a there.
 //
 // The update command is soak_job.exe from FOLDER.
-#include "BenchChild.h"
+#include "bench/startup/BenchChild.h"
 #include <psapi.h>
-#include <shlwapi.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 const char* const kDueProducts[] = {"Soak Alpha", "Soak Beta"};
 const char* const kIdleProducts[] = {"Soak Gamma"};
 const char kCatalogOnly[] = "Soak Delta";   // comes in through the catalog
 constexpr int kWarmupRuns = 5;
-
-bool SetValue(const std::string& subkey, const char* name, DWORD type, const void* data, DWORD size)
-{
-    std::string path = kProductKey;
-    if (!subkey.empty())
-        path += "\\" + subkey;
-    HKEY key;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool ok = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    return ok;
-}
-
-bool SetText(const std::string& subkey, const char* name, const std::string& text)
-{
-    return SetValue(subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-bool SetNumber(const std::string& subkey, const char* name, DWORD number)
-{
-    return SetValue(subkey, name, REG_DWORD, &number, sizeof number);
-}
-
-std::string GetText(const std::string& subkey, const char* name)
-{
-    char text[512] = "";
-    DWORD size = sizeof text - 1;
-    const std::string path = std::string(kProductKey) + "\\" + subkey;
-    if (::SHGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, nullptr, text, &size) != ERROR_SUCCESS)
-        return std::string();
-    return text;
-}
-
-std::set<std::string> Subkeys()
-{
-    std::set<std::string> names;
-    HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[260];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.insert(std::string(name, length));
-    }
-    ::RegCloseKey(key);
-    return names;
-}
-
-size_t CountJournal(const std::string& path, const char* prefix)
-{
-    std::ifstream file(path);
-    size_t count = 0;
-    for (std::string line; std::getline(file, line);)
-        count += line.rfind(prefix, 0) == 0;
-    return count;
-}
 
 BOOL CALLBACK CountWindow(HWND window, LPARAM param)
 {
@@ -205,7 +142,7 @@ bool RunOnce(HWND agent, ULONGLONG& lastEnded)
     PumpUntil([&] { return NowSeconds() > lastEnded; }, 5000);
     const std::string past = LocalTimeText(-1);
     for (const char* name : kDueProducts)
-        SetText(name, "NextTime", past);
+        SetEntryValue(name, "NextTime", past);
     DWORD_PTR result = 0;
     LARGE_INTEGER sent, back;
     ::QueryPerformanceCounter(&sent);
@@ -239,25 +176,23 @@ int main(int argc, char** argv)
         folder += '\\';
 
     // The products: two due every run, one never due, one only in the catalog.
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
+    DeleteProductKey();
     const std::string source = folder + "soak-catalog-source.txt";
-    {
-        std::ofstream catalog(source, std::ios::binary | std::ios::trunc);
-        for (const char* name : kDueProducts)
-            catalog << name << "\r\n";
-        for (const char* name : kIdleProducts)
-            catalog << name << "\r\n";
-        catalog << kCatalogOnly << "\r\n";
-    }
-    SetText("", "CatalogSource", source);
+    std::string catalog;
+    for (const char* name : kDueProducts)
+        catalog += std::string(name) + "\r\n";
+    for (const char* name : kIdleProducts)
+        catalog += std::string(name) + "\r\n";
+    WriteFileText(source, catalog + kCatalogOnly + "\r\n");
+    SetEntryValue("", "CatalogSource", source);
     for (const char* name : kDueProducts) {
-        SetNumber(name, "ScheduleKind", 1);   // daily: moved on after each run
-        SetNumber(name, "ScheduleA", 0);
+        SetEntryValue(name, "ScheduleKind", DWORD{1});   // daily: moved on after each run
+        SetEntryValue(name, "ScheduleA", DWORD{0});
     }
     if (withCommand)
-        SetText(kDueProducts[0], "UpdateCommand", "\"" + folder + "soak_job.exe\"");
+        SetEntryValue(kDueProducts[0], "UpdateCommand", "\"" + folder + "soak_job.exe\"");
     for (const char* name : kIdleProducts)
-        SetNumber(name, "ScheduleKind", 0);
+        SetEntryValue(name, "ScheduleKind", DWORD{0});
 
     const std::string journal = folder + "soak-journal.txt";
     ::DeleteFileA(journal.c_str());
@@ -305,9 +240,9 @@ int main(int argc, char** argv)
     ::QueryPerformanceCounter(&ended);
     const Snapshot after = Take(process);
 
-    const size_t batches = CountJournal(journal, "BeginBatch");
-    const size_t updates = CountJournal(journal, "RunUpdate ");
-    const size_t refreshes = CountJournal(journal, "RefreshCatalog ");
+    const size_t batches = CountLines(journal, "BeginBatch");
+    const size_t updates = CountLines(journal, "RunUpdate ");
+    const size_t refreshes = CountLines(journal, "RefreshCatalog ");
     const int total = runs + kWarmupRuns;
     std::printf("soak: %d runs answered of %d, %.1f ms per run, %.1f ms of it in the agent\n", answered, runs,
                 Milliseconds(started, ended) / runs, g_agentMs / runs);
@@ -328,13 +263,14 @@ int main(int argc, char** argv)
     for (const char* name : kIdleProducts)
         expected.insert(name);
     expected.insert(kCatalogOnly);
-    const std::set<std::string> found = Subkeys();
+    const std::vector<std::string> products = RegisteredProducts();
+    const std::set<std::string> found(products.begin(), products.end());
     std::printf("soak registry: %u product keys, %s\n", static_cast<unsigned>(found.size()),
                 found == expected ? "exactly the expected ones" : "NOT the expected ones");
     for (const std::string& name : found)
         std::printf("soak registry key: %s\n", name.c_str());
     if (withCommand)
-        std::printf("soak last outcome of %s: %s\n", kDueProducts[0], GetText(kDueProducts[0], "LastOutcome").c_str());
+        std::printf("soak last outcome of %s: %s\n", kDueProducts[0], ReadEntryString(kDueProducts[0], "LastOutcome").c_str());
 
     const bool running = ::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
     EndChild(process, nullptr, 60000);

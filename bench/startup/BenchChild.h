@@ -1,42 +1,13 @@
 // Starting a program to measure and ending it again, for the bench drivers.
 #pragma once
-#include "FakeTray.h"
-#include <cstdio>
-#include <string>
+#include "bench/startup/FakeTray.h"
+#include "tests/support/WineHelpers.h"
 
 // The folder of path, with its trailing backslash.
 inline std::string FolderOf(const std::string& path)
 {
     const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM param)
-{
-    auto search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    char className[64] = "";
-    ::GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && lstrcmpA(className, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A top-level window of the process with that class, or null.
-inline HWND FindProcessWindow(DWORD processId, const char* className)
-{
-    WindowSearch search{processId, className, nullptr};
-    ::EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 // Starts "path" in its own folder; false if it could not start.
@@ -71,21 +42,4 @@ inline void EndChild(PROCESS_INFORMATION& process, HWND iconWindow, DWORD ms)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     process = PROCESS_INFORMATION{};
-}
-
-// Local time secondsFromNow from now (negative: ago) as the library stores it.
-inline std::string LocalTimeText(int secondsFromNow)
-{
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(secondsFromNow) * 10000000ll);
-    FILETIME later{ticks.LowPart, ticks.HighPart}, local;
-    SYSTEMTIME st;
-    ::FileTimeToLocalFileTime(&later, &local);
-    ::FileTimeToSystemTime(&local, &st);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
-                  st.wMinute, st.wSecond);
-    return text;
 }

@@ -1,112 +1,106 @@
-// The real agent with a shell library that lacks the notification-icon call, as
-// on NT 3.x and Win32s: it loads all the same and does everything but the icon.
-// (Wine would stub a missing import instead of refusing to load, so only running
-// the agent shows it.)
-#include "support/E2EFixture.h"
+// The real agent with a shell library lacking the notification-icon call, as on
+// NT 3.x, Win32s and a bare Windows 95: it loads all the same and does all but
+// the icon (Wine would stub a missing import, so only running the agent shows
+// it). On NT 3.51 its system menu is walked as a user would: Wine lets another
+// process neither get that menu nor read its open popup, so the menu is opened
+// with Alt+Space and walked with keys sent to the agent's thread.
+#include "tests/support/E2EFixture.h"
 
 namespace {
 
-constexpr DWORD kEveryHours = 4;   // the stand-in library's kind: every a hours
+constexpr UINT Down = VK_DOWN, Right = VK_RIGHT, Enter = VK_RETURN;
 
 class ShellWithoutIconTest : public E2ETest {
 protected:
     void SetUp() override
     {
         E2ETest::SetUp();
-        ASSERT_TRUE(::CopyFileA((ProgramDir() + "..\\noshell\\shell32.dll").c_str(),
-                                (folder.Path() + "shell32.dll").c_str(), FALSE));
+        ASSERT_TRUE(agent.CopyIn("..\\noshell\\shell32.dll", "shell32.dll"));
         // Ours beside the program, never Wine's own. Wine takes WINEDLLOVERRIDES
         // from the environment it started with only, so the override goes where
         // Wine keeps it per program; the fixture removes it with the version.
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Tesvo.exe\\DllOverrides",
-                                                   0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
-        ::RegSetValueExA(key, "shell32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        ::RegCloseKey(key);
+        ASSERT_TRUE(SetUserValue(std::string(kAppDefaults) + "\\DllOverrides", "shell32", "native"));
     }
 
-    void TearDown() override
+    void StartWithoutIcon(const char* version)
     {
-        if (agent.Running()) {
-            ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
-            agent.WaitForExit(kStartMs);
-        }
-        E2ETest::TearDown();
-    }
-
-    void StartAgent(const char* version)
-    {
-        window = StartActivated(agent, folder, version);
-        ASSERT_NE(nullptr, window);
-        const std::string loaded = folder.Path() + "shell32.loaded";
-        EXPECT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(loaded.c_str()) != INVALID_FILE_ATTRIBUTES; },
+        ASSERT_TRUE(StartAgent(version));
+        const std::string loaded = agent.Path() + "shell32.loaded";
+        ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(loaded.c_str()) != INVALID_FILE_ATTRIBUTES; },
                               kStartMs))
             << "the agent did not load the shell library beside it";
+        ASSERT_TRUE(WaitForLine("EndBatch"));
     }
 
-    std::string Caption() const
-    {
-        char text[128] = "";
-        ::GetWindowTextA(window, text, sizeof text);
-        return text;
-    }
-
-    bool CaptionStartsWith(const std::string& prefix) const
+    bool CaptionBecomes(const std::string& prefix) const
     {
         return WaitUntil([&] { return Caption().rfind(prefix, 0) == 0; }, kStartMs);
     }
 
-    void SysCommand(WPARAM id) const { ::PostMessageA(window, WM_SYSCOMMAND, id, 0); }
+    bool ShownMinimized() const { return ::IsWindowVisible(window) && ::IsIconic(window); }
 
-    AgentFolder folder;
-    AgentProcess agent;
-    HWND window = nullptr;
+    // Opens the system menu as Alt+Space does and presses the keys once it shows.
+    bool Choose(const std::vector<UINT>& keys) const
+    {
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+        if (!WaitUntil([&] { return OpenPopup() != nullptr; }, kStartMs))
+            return false;
+        const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+        for (UINT key : keys)
+            ::PostThreadMessageA(thread, key == Enter ? WM_CHAR : WM_KEYDOWN, key == Enter ? '\r' : key, 0);
+        return true;
+    }
+
+    HWND OpenPopup() const { return FindProcessWindow(agent.ProcessId(), "#32768", true); }
 };
 
 } // namespace
 
-// System-menu mode, on a product key a standard user may only read: the
-// minimized window carries the status and its commands work, the product is
-// seen and updated with a plain system command, and registering the catalog
-// changes nothing. (Windows 95 has no registry security to test this with.)
-TEST_F(ShellWithoutIconTest, Nt351RunsItsSystemMenuAndUpdatesFromAReadOnlyKey)
+// System-menu mode on a product key a standard user may only read: the due
+// product is updated and registering the catalog changes nothing; the
+// minimized window carries the status; restore requests never open it.
+// Alt+Space opens the menu on Schedule Update, whose first row is the top
+// product; Suspend is the second row and Close the fourth that takes a key.
+TEST_F(ShellWithoutIconTest, Nt351UpdatesFromAReadOnlyKeyAndItsSystemMenuCarriesTheAgentCommands)
 {
-    SetEntrySchedule("Alpha", {kEveryHours, 24, 0, SecondsFromNow(-3600), "cmd /c echo updated"});
-    WriteFileText(folder.Catalog(), "Gamma\n");
+    SetEntrySchedule("Alpha", kEveryHours, -3600, "cmd /c echo updated");
+    WriteFileText(agent.Catalog(), "Gamma\n");
     ProductKeyAccess readOnly("D:P(A;;KR;;;WD)");
     ASSERT_TRUE(readOnly.Applied());
-    StartAgent("nt351");
-    if (HasFatalFailure())
-        return;
+    StartWithoutIcon("nt351");
     EXPECT_TRUE(WaitUntil([&] { return ReadEntryString("Alpha", "LastOutcome") == "exit 0"; }, kStartMs));
-    EXPECT_TRUE(WaitUntil([&] { return Journaled(folder, "EndBatch"); }, kStartMs));
     EXPECT_EQ(RegisteredProducts(), std::vector<std::string>{"Alpha"});
-    EXPECT_TRUE(CaptionStartsWith("Update At: "));
-    EXPECT_TRUE(::IsIconic(window));
+    EXPECT_TRUE(CaptionBecomes("Update At: ")) << Caption();
+    ::PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    ::PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE | 2, 0);
 
-    SysCommand(3200);
-    EXPECT_TRUE(CaptionStartsWith("Tesvo: Suspended"));
-    SysCommand(4800);
-    EXPECT_TRUE(CaptionStartsWith("Update At: "));
-    SysCommand(1600);
-    ASSERT_TRUE(agent.WaitForExit(kStartMs));
-    EXPECT_EQ(0u, agent.ExitCode());
-}
+    ASSERT_TRUE(Choose({Down, Enter}));
+    EXPECT_TRUE(CaptionBecomes("Tesvo: Suspended")) << Caption();
+    EXPECT_TRUE(ShownMinimized());
+    ::PostMessageA(window, WM_SYSCOMMAND, 4800, 0);
+    EXPECT_TRUE(CaptionBecomes("Update At: ")) << Caption();
 
-// Icon mode with no icon call: the agent starts, runs a due product and ends
-// cleanly, never seen.
-TEST_F(ShellWithoutIconTest, Win95RunsWithoutIcon)
-{
-    SetEntrySchedule("Alpha", {kEveryHours, 24, 0, SecondsFromNow(-3600), nullptr});
-    StartAgent("win95");
-    if (HasFatalFailure())
-        return;
-    EXPECT_TRUE(WaitUntil([&] { return Journaled(folder, "EndBatch"); }, kStartMs));
-    EXPECT_TRUE(Journaled(folder, "RunUpdate \"Alpha\""));
-    PumpMessages(1000);
-    EXPECT_FALSE(::IsWindowVisible(window));
-    ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(agent.WaitForExit(kStartMs));
+    // The library's editor opens for the top product; cancelling it closes the menu.
+    ASSERT_TRUE(Choose({Right, Enter}));
+    EXPECT_TRUE(WaitForLine("EditSchedule \"Alpha\""));
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (editor = ::FindWindowA(nullptr, "Update Schedule")) != nullptr; }, kStartMs));
+    ::PostMessageA(editor, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return OpenPopup() == nullptr; }, kStartMs));
+
+    ASSERT_TRUE(Choose({Down, Down, Down, Enter}));
+    EXPECT_TRUE(agent.WaitForExit(kStartMs)) << "the agent is still running";
     EXPECT_EQ(0u, agent.ExitCode());
     EXPECT_EQ(nullptr, FindMarker());
+}
+
+// Icon mode with no icon call: the agent runs a due product and ends cleanly, never seen.
+TEST_F(ShellWithoutIconTest, Win95RunsWithoutIcon)
+{
+    SetEntrySchedule("Alpha", kEveryHours, -3600);
+    StartWithoutIcon("win95");
+    EXPECT_EQ(1u, Ops({"RunUpdate"}).size());
+    PumpMessages(1000);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_TRUE(CloseAgent());
 }

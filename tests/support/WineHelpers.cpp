@@ -1,9 +1,25 @@
-#include "support/WineHelpers.h"
-#include "catalog/ProductList.h"
+// The support layer shared by the test programs and bench/ (see the header).
+#include "tests/support/WineHelpers.h"
+#include "engine/ProductKey.h"
 #include <sddl.h>
 #include <shlwapi.h>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
+
+namespace {
+
+std::string EntryPath(const std::string& entry)
+{
+    return entry.empty() ? kProductKeyPath : std::string(kProductKeyPath) + "\\" + entry;
+}
+
+bool SetValue(HKEY root, const std::string& path, const char* value, DWORD type, const void* data, DWORD size)
+{
+    return ::SHSetValueA(root, path.c_str(), value, type, data, size) == ERROR_SUCCESS;
+}
+
+} // namespace
 
 void DeleteProductKey()
 {
@@ -12,17 +28,11 @@ void DeleteProductKey()
 
 void RegisterProducts(const std::vector<std::string>& names)
 {
-    HKEY productKey;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &productKey, nullptr) != ERROR_SUCCESS)
-        return;
-    for (const std::string& name : names) {
-        HKEY subkey;
-        if (::RegCreateKeyExA(productKey, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &subkey,
+    HKEY key;
+    for (const std::string& name : names)
+        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EntryPath(name).c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key,
                               nullptr) == ERROR_SUCCESS)
-            ::RegCloseKey(subkey);
-    }
-    ::RegCloseKey(productKey);
+            ::RegCloseKey(key);
 }
 
 std::vector<std::string> RegisteredProducts()
@@ -42,6 +52,30 @@ std::vector<std::string> RegisteredProducts()
     return names;
 }
 
+bool SetEntryValue(const std::string& entry, const char* value, const std::string& text)
+{
+    return SetValue(HKEY_LOCAL_MACHINE, EntryPath(entry), value, REG_SZ, text.c_str(), text.size() + 1);
+}
+
+bool SetEntryValue(const std::string& entry, const char* value, DWORD number)
+{
+    return SetValue(HKEY_LOCAL_MACHINE, EntryPath(entry), value, REG_DWORD, &number, sizeof number);
+}
+
+std::string ReadEntryString(const std::string& entry, const char* value)
+{
+    char text[512] = "";
+    DWORD size = sizeof text - 1;
+    if (::SHGetValueA(HKEY_LOCAL_MACHINE, EntryPath(entry).c_str(), value, nullptr, text, &size) != ERROR_SUCCESS)
+        return "";
+    return text;
+}
+
+bool SetUserValue(const std::string& path, const char* value, const std::string& text)
+{
+    return SetValue(HKEY_CURRENT_USER, path, value, REG_SZ, text.c_str(), text.size() + 1);
+}
+
 bool ProductKeyAccess::Set(const char* sddl)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -55,6 +89,22 @@ bool ProductKeyAccess::Set(const char* sddl)
     }
     ::LocalFree(descriptor);
     return applied;
+}
+
+std::string LocalTimeText(double secondsFromNow)
+{
+    FILETIME now, local;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(secondsFromNow * 10000000.0));
+    const FILETIME later{ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME st;
+    ::FileTimeToLocalFileTime(&later, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
+    return text;
 }
 
 std::string ProgramDir()
@@ -76,6 +126,37 @@ std::string ReadFileText(const std::string& path)
 void WriteFileText(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::istringstream text(ReadFileText(path));
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+size_t CountLines(const std::string& path, const std::string& prefix)
+{
+    size_t count = 0;
+    for (const std::string& line : ReadLines(path))
+        count += line.rfind(prefix, 0) == 0;
+    return count;
+}
+
+HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly)
+{
+    for (HWND window = nullptr; (window = ::FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && (!visibleOnly || ::IsWindowVisible(window)))
+            return window;
+    }
+    return nullptr;
 }
 
 void PumpMessages(DWORD ms)

@@ -1,5 +1,6 @@
-// Small helpers the test programs share: the product key, files beside the
-// program, and waiting while messages keep flowing.
+// The support layer of the test programs and bench/: the product key and its
+// entries, local times as the library stores them, files and journals, windows
+// of another process, and waiting while messages keep flowing.
 #pragma once
 #include <windows.h>
 #include <functional>
@@ -12,6 +13,12 @@ void DeleteProductKey();
 void RegisterProducts(const std::vector<std::string>& names);
 // The product subkeys in the registry's enumeration order.
 std::vector<std::string> RegisteredProducts();
+// A value of a product's entry under the product key ("" is the key itself).
+bool SetEntryValue(const std::string& entry, const char* value, const std::string& text);
+bool SetEntryValue(const std::string& entry, const char* value, DWORD number);
+std::string ReadEntryString(const std::string& entry, const char* value);
+// A REG_SZ value of HKEY_CURRENT_USER\path, made with its key as needed.
+bool SetUserValue(const std::string& path, const char* value, const std::string& text);
 
 // Gives the product key the access list sddl for as long as the object lives,
 // then full access for everyone again (its owner may always change it).
@@ -28,10 +35,21 @@ private:
     bool m_applied;
 };
 
+// Local time secondsFromNow from now (negative: ago) as the library stores it.
+std::string LocalTimeText(double secondsFromNow);
+
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramDir();
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
+// The file's lines without their line ends, such as a journal's.
+std::vector<std::string> ReadLines(const std::string& path);
+// How many of the file's lines start with prefix.
+size_t CountLines(const std::string& path, const std::string& prefix);
+
+// A top-level window of the process with that class (a visible one only, if
+// asked), or null.
+HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly = false);
 
 // Dispatches this thread's messages for about ms milliseconds.
 void PumpMessages(DWORD ms);
