@@ -1,4 +1,5 @@
-#include "AgentJournal.h"
+// The journal follower: what each BeginBatch ... EndBatch bracket of the library did.
+#include "scripts/watch/AgentJournal.h"
 #include <windows.h>
 
 namespace {

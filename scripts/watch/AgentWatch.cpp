@@ -6,8 +6,8 @@
 // library's journal and the registry values the library keeps.
 // agent_watch close [DESKTOP]: ends the agent by closing its marker window, as the
 // installer does, and waits for it to go.
-#include "AgentJournal.h"
-#include "TrayTip.h"
+#include "scripts/watch/AgentJournal.h"
+#include "scripts/watch/TrayTip.h"
 #include <windows.h>
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,5 @@
-#include "TrayTip.h"
+// Reading the notification icon's tooltip out of the process that draws the notification area.
+#include "scripts/watch/TrayTip.h"
 #include <windows.h>
 #include <commctrl.h>
 
