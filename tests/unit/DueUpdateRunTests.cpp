@@ -14,7 +14,8 @@ const Lines kRunCalls = {"BeginBatch", "EndBatch", "PrepareProduct", "GetDueTime
                          "NextScheduledTime", "SetNextTime", "PrepareUpdate", "RunUpdate", "RefreshCatalog"};
 
 // Listed Gamma, Delta, Beta, Alpha: Gamma and Alpha passed and advanced, Delta
-// not yet due, Beta due but its due-time query answered "do not advance".
+// due this very second, so not yet passed, Beta passed but its due-time query
+// answered "do not advance".
 Lines StartUpRun(const std::string& catalog)
 {
     return {"BeginBatch",
@@ -40,7 +41,11 @@ TEST_F(AgentTest, StartUpUpdatesPassedProductsInListOrderWithEmptiedBuffers)
     const double past = SecondsFromNow(-3600);
     g_fakeEngine.entries["Alpha"] = g_fakeEngine.entries["Gamma"] = FakeEntry{past, 0, past, 1, 1, 840, 0};
     g_fakeEngine.entries["Beta"] = FakeEntry{0.0, 0, past, 0, 1, 0, 0};
-    g_fakeEngine.entries["Delta"] = FakeEntry{0.0, 0, SecondsFromNow(3600), 1, 1, 0, 0};
+    g_fakeEngine.entries["Delta"] = FakeEntry{0.0, 0, 0.0, 1, 1, 0, 0};
+    g_fakeEngine.onCall = [](const std::string& call) {
+        if (call == "GetDueTime Delta")
+            g_fakeEngine.entries["Delta"].dueTime = Now();
+    };
     g_fakeEngine.nextScheduled = SecondsFromNow(86400);
     ASSERT_TRUE(agent.Start());
     EXPECT_TRUE(SameSequence(StartUpRun(catalogPath), g_fakeEngine.CallsStartingWith(kRunCalls)));
