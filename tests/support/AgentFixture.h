@@ -1,10 +1,11 @@
 // A fresh agent per test: an empty registry, no catalog beside the program, and
 // a scripted update library with nothing scheduled.
 #pragma once
-#include "support/AgentHarness.h"
-#include "support/FakeEngine.h"
-#include "support/WineHelpers.h"
+#include "tests/support/AgentHarness.h"
+#include "tests/support/FakeEngine.h"
+#include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 
 class AgentTest : public ::testing::Test {
 protected:
@@ -30,13 +31,7 @@ protected:
     // The calls made from here on.
     void ForgetCalls() { g_fakeEngine.calls.clear(); }
     const std::vector<std::string>& Calls() const { return g_fakeEngine.calls; }
-    bool Called(const std::string& line) const
-    {
-        for (const std::string& call : g_fakeEngine.calls)
-            if (call == line)
-                return true;
-        return false;
-    }
+    bool Called(const std::string& line) const { return std::count(Calls().begin(), Calls().end(), line) > 0; }
 
     TestAgent agent;
     std::string catalogPath;

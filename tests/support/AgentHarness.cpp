@@ -1,5 +1,6 @@
-#include "support/AgentHarness.h"
-#include "support/WineHelpers.h"
+// The in-process agent: its start, its end, and the modelled notification area.
+#include "tests/support/AgentHarness.h"
+#include "tests/support/WineHelpers.h"
 
 bool TestAgent::Start()
 {
@@ -39,20 +40,16 @@ void TestAgent::Pump(DWORD ms)
 
 BOOL TestAgent::NotifyShell(DWORD message, NOTIFYICONDATAA* record)
 {
-    IconCall call{message, record->cbSize, record->hWnd, record->uID, record->uFlags,
-                  record->uCallbackMessage, record->hIcon, std::string(), true};
-    if (message == NIM_ADD) {
-        call.tip.assign(record->szTip, strnlen(record->szTip, 64));
-        for (size_t i = 64; i < sizeof record->szTip; ++i)
-            call.tipBounded = call.tipBounded && record->szTip[i] == 0;
-    }
-    iconCalls.push_back(call);
     // The shell refuses a second add of the same icon and a delete of a missing one.
-    if (message == NIM_ADD)
-        return shownIcons.emplace(record->uID, call).second;
     if (message == NIM_DELETE)
         return shownIcons.erase(record->uID) == 1;
-    return FALSE;
+    if (message != NIM_ADD)
+        return FALSE;
+    IconCall call{record->cbSize, record->hWnd, record->uFlags, record->uCallbackMessage, record->hIcon,
+                  std::string(record->szTip, strnlen(record->szTip, 64)), true};
+    for (size_t i = 64; i < sizeof record->szTip; ++i)
+        call.tipBounded = call.tipBounded && record->szTip[i] == 0;
+    return shownIcons.emplace(record->uID, call).second;
 }
 
 HICON AgentIcon(UINT id)

@@ -5,13 +5,11 @@
 #include "app/AgentDlg.h"
 #include <map>
 #include <string>
-#include <vector>
 
+// One icon as the agent handed it to the shell.
 struct IconCall {
-    DWORD message;      // NIM_ADD or NIM_DELETE
     DWORD size;
     HWND window;
-    UINT id;
     UINT flags;
     UINT callback;
     HICON icon;
@@ -31,7 +29,6 @@ public:
 
     // Icons the modelled notification area shows now, by identifier.
     std::map<UINT, IconCall> shownIcons;
-    std::vector<IconCall> iconCalls;
 
     using CAgentDlg::OnTrayNotify;
 

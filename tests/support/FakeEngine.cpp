@@ -1,5 +1,8 @@
-#include "support/FakeEngine.h"
+// The scripted update library's exports: each logs its call and answers from
+// the script in g_fakeEngine.
+#include "tests/support/FakeEngine.h"
 #include "engine/Korvante.h"
+#include <algorithm>
 #include <cstdio>
 
 FakeEngine g_fakeEngine;
@@ -23,15 +26,16 @@ std::vector<std::string> FakeEngine::CallsStartingWith(const std::vector<std::st
 {
     std::vector<std::string> kept;
     for (const std::string& call : calls)
-        for (const std::string& prefix : prefixes)
-            if (call.compare(0, prefix.size(), prefix) == 0) {
-                kept.push_back(call);
-                break;
-            }
+        if (std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& p) { return call.rfind(p, 0) == 0; }))
+            kept.push_back(call);
     return kept;
 }
 
 KORVANTE_API int EditSchedule(const char* name) { Log("EditSchedule " + Quote(name)); return 1; }
+KORVANTE_API int PrepareDefault(const char* name, char*) { Log("PrepareDefault " + Quote(name)); return 1; }
+KORVANTE_API int PrepareProduct(const char* name, char*) { Log("PrepareProduct " + Quote(name)); return 1; }
+KORVANTE_API int BeginBatch() { Log("BeginBatch"); return 1; }
+KORVANTE_API int EndBatch() { Log("EndBatch"); return 1; }
 
 KORVANTE_API int RefreshCatalog(int zero, char*, const char* path)
 {
@@ -70,8 +74,6 @@ KORVANTE_API int GetSchedule(const char* name, int*, int*, int* kind, int* a, in
     return 1;
 }
 
-KORVANTE_API int PrepareDefault(const char* name, char*) { Log("PrepareDefault " + Quote(name)); return 1; }
-KORVANTE_API int PrepareProduct(const char* name, char*) { Log("PrepareProduct " + Quote(name)); return 1; }
 
 KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 {
@@ -96,6 +98,3 @@ KORVANTE_API int SetNextTime(const char* name, COleDateTime time)
         g_fakeEngine.entries[name].nextTime = time.m_dt;
     return 1;
 }
-
-KORVANTE_API int BeginBatch() { Log("BeginBatch"); return 1; }
-KORVANTE_API int EndBatch() { Log("EndBatch"); return 1; }

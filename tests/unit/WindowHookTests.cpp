@@ -10,21 +10,19 @@ public:
     using CWnd::UnhookWindowCreate;
 };
 
-HWND CreateOfClass(const char* className)
-{
-    return ::CreateWindowExA(0, className, "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-}
-
 } // namespace
 
 TEST(CreationHook, AttachesOnlyTheWindowOfItsClass)
 {
+    auto create = [](const char* className) {
+        return ::CreateWindowExA(0, className, "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    };
     HookedWnd wnd;
     HookedWnd::HookWindowCreate(&wnd, kDialogClassName);
     // What the system may create first on the thread, an input-method window say.
-    HWND other = CreateOfClass("STATIC");
+    HWND other = create("STATIC");
     EXPECT_EQ(nullptr, wnd.GetSafeHwnd());
-    HWND dialog = CreateOfClass(kDialogClassName);
+    HWND dialog = create(kDialogClassName);
     HookedWnd::UnhookWindowCreate();
     EXPECT_EQ(dialog, wnd.GetSafeHwnd());
     ::DestroyWindow(other);
