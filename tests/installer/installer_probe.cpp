@@ -1,13 +1,14 @@
-// A long-lived helper for scripts/test-installer: answers one request per line
-// on standard input, so that a whole installer check costs one process start
-// (each start is slow under emulated 32-bit Wine). Fields are separated by tabs;
-// text is UTF-8; keys are below HKEY_LOCAL_MACHINE in this program's own view.
-// Requests: wait-marker MS, wait-gone MS, close MS (WM_CLOSE to the agent's
-// marker window, then wait-gone), alive PID, process-path PID, file PATH, dir
-// PATH, file-has PATH TEXT, append-file PATH TEXT, key KEY, subkeys KEY, reg-sz
-// KEY VALUE, reg-dword KEY VALUE, set-sz KEY VALUE TEXT, set-dword KEY VALUE N,
-// del-key KEY, del-value KEY VALUE, run MS COMMANDLINE (as given, unquoted, as
-// /D= needs it), quit. Answers: see Answer().
+// The helper of scripts/test-installer: answers one request per line on standard
+// input, so that a whole installer check costs one process start (each start is
+// slow under emulated 32-bit Wine). Fields are tab-separated UTF-8; keys are
+// below HKEY_LOCAL_MACHINE in this program's own view. Requests and answers:
+//   wait-marker MS          "yes PID" of the agent owning the marker window, or "no"
+//   wait-gone MS, close MS  "yes" once the marker window is gone (close sends it WM_CLOSE first)
+//   alive PID               "yes" or "no";  process-path PID: "path P" or "none"
+//   subkeys KEY             "subkeys" and the sorted names, or "missing"
+//   value KEY NAME          "sz TEXT", "dword N" or "missing"
+//   set-sz KEY NAME TEXT, set-dword KEY NAME N, del-key KEY, del-value KEY NAME: "ok" or "fail"
+//   run MS COMMANDLINE      "exit N", "timeout" or "fail" (the line as given: /D= needs it unquoted)
 #include <windows.h>
 #include <shlwapi.h>
 #include <algorithm>
@@ -27,37 +28,26 @@ std::wstring Wide(const std::string& text)
     return wide;
 }
 
-std::string Utf8(const std::wstring& wide)
+std::string Utf8(const wchar_t* wide, DWORD length)
 {
-    std::string text(wide.size() * 3, '\0');
-    text.resize(::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+    std::string text(length * 3, '\0');
+    text.resize(::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), &text[0],
                                       static_cast<int>(text.size()), nullptr, nullptr));
     return text;
-}
-
-HWND Marker()
-{
-    return ::FindWindowW(L"Tesvo", L"Tesvo");
-}
-
-// "yes PID" of the agent that owns the marker window, or "no".
-std::string MarkerAnswer()
-{
-    DWORD pid = 0;
-    HWND marker = Marker();
-    return marker && ::GetWindowThreadProcessId(marker, &pid) ? "yes " + std::to_string(pid) : "no";
 }
 
 // Polls every 100 ms until done() or ms have passed.
 template <typename Done> bool WaitFor(Done done, DWORD ms)
 {
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
+    for (const DWORD start = ::GetTickCount(); !done(); ::Sleep(100))
         if (::GetTickCount() - start >= ms)
             return false;
-        ::Sleep(100);
-    }
     return true;
+}
+
+HWND Marker()
+{
+    return ::FindWindowW(L"Tesvo", L"Tesvo");
 }
 
 std::string ProcessPath(DWORD pid)
@@ -75,60 +65,17 @@ std::string ProcessPath(DWORD pid)
         length = 0;
     if (process)
         ::CloseHandle(process);
-    return length ? "path " + Utf8(std::wstring(path, length)) : "none";
+    return length ? "path " + Utf8(path, length) : "none";
 }
 
-std::string ReadWholeFile(const std::wstring& path, bool& found)
+std::string Subkeys(HKEY key)
 {
-    found = false;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    found = true;
-    std::string text;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        text.append(chunk, got);
-    ::CloseHandle(file);
-    return text;
-}
-
-bool AppendFile(const std::wstring& path, const std::string& text)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size();
-    ::CloseHandle(file);
-    return ok;
-}
-
-std::string Attributes(const std::wstring& path, bool wantDirectory)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return "no";
-    return ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == wantDirectory ? "yes" : "no";
-}
-
-std::string Subkeys(const std::wstring& path)
-{
-    HKEY key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "subkeys";
     std::vector<std::string> names;
     wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = 256;
-        if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.push_back(Utf8(std::wstring(name, length)));
-    }
-    ::RegCloseKey(key);
+    for (DWORD index = 0, length = 256;
+         ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++index, length = 256)
+        names.push_back(Utf8(name, length));
     std::sort(names.begin(), names.end());
     std::string answer = "subkeys";
     for (const std::string& n : names)
@@ -136,43 +83,23 @@ std::string Subkeys(const std::wstring& path)
     return answer;
 }
 
-std::string ReadValue(const std::wstring& path, const std::wstring& value, bool dword)
+std::string Value(HKEY key, const std::wstring& name)
 {
-    HKEY key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "missing";
     std::vector<BYTE> data(4096);
     DWORD type = 0, size = static_cast<DWORD>(data.size()) - sizeof(wchar_t);
-    const LONG status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type, data.data(), &size);
-    ::RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
         return "missing";
-    if (dword)
-        return type == REG_DWORD && size == 4 ? "dword " + std::to_string(*reinterpret_cast<DWORD*>(data.data()))
-                                              : "missing";
+    if (type == REG_DWORD && size == 4)
+        return "dword " + std::to_string(*reinterpret_cast<DWORD*>(data.data()));
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return "missing";
     std::wstring text(reinterpret_cast<wchar_t*>(data.data()), size / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0')
-        text.pop_back();
-    return "sz " + Utf8(text);
+    text.erase(text.find_last_not_of(L'\0') + 1);
+    return "sz " + Utf8(text.data(), static_cast<DWORD>(text.size()));
 }
 
-bool WriteValue(const std::wstring& path, const std::wstring& value, DWORD type, const void* data, DWORD size)
+std::string Run(DWORD ms, std::wstring command)
 {
-    HKEY key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool ok = ::RegSetValueExW(key, value.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-                    ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    return ok;
-}
-
-std::string Run(DWORD ms, const std::wstring& commandLine)
-{
-    std::wstring command = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -190,80 +117,62 @@ std::string Run(DWORD ms, const std::wstring& commandLine)
 std::string Answer(const std::vector<std::string>& f)
 {
     const std::string& command = f[0];
-    auto arg = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
-    auto warg = [&](size_t i) { return Wide(arg(i)); };
-    auto ms = [&](size_t i) { return static_cast<DWORD>(std::strtoul(arg(i).c_str(), nullptr, 10)); };
+    auto arg8 = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+    auto arg = [&](size_t i) { return Wide(arg8(i)); };
+    auto number = [&](size_t i) { return static_cast<DWORD>(std::strtoul(arg8(i).c_str(), nullptr, 10)); };
     auto okFail = [](bool ok) { return std::string(ok ? "ok" : "fail"); };
 
     if (command == "wait-marker") {
-        WaitFor([] { return Marker() != nullptr; }, ms(1));
-        return MarkerAnswer();
+        WaitFor([] { return Marker() != nullptr; }, number(1));
+        DWORD pid = 0;
+        HWND marker = Marker();
+        return marker && ::GetWindowThreadProcessId(marker, &pid) ? "yes " + std::to_string(pid) : "no";
     }
-    if (command == "wait-gone")
-        return WaitFor([] { return Marker() == nullptr; }, ms(1)) ? "yes" : "no";
-    if (command == "close") {
-        if (HWND marker = Marker())
+    if (command == "close" || command == "wait-gone") {
+        if (HWND marker = command == "close" ? Marker() : nullptr)
             ::PostMessageW(marker, WM_CLOSE, 0, 0);
-        return WaitFor([] { return Marker() == nullptr; }, ms(1)) ? "yes" : "no";
+        return WaitFor([] { return Marker() == nullptr; }, number(1)) ? "yes" : "no";
     }
     if (command == "alive") {
-        HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, ms(1));
-        if (!process)
-            return "no";
-        const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-        ::CloseHandle(process);
+        HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, number(1));
+        const bool running = process && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        if (process)
+            ::CloseHandle(process);
         return running ? "yes" : "no";
     }
     if (command == "process-path")
-        return ProcessPath(ms(1));
-    if (command == "file")
-        return Attributes(warg(1), false);
-    if (command == "dir")
-        return Attributes(warg(1), true);
-    if (command == "file-has") {
-        bool found;
-        const std::string text = ReadWholeFile(warg(1), found);
-        return found && text.find(arg(2)) != std::string::npos ? "yes" : "no";
-    }
-    if (command == "append-file")
-        return okFail(AppendFile(warg(1), arg(2)));
-    if (command == "key") {
-        HKEY key;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, warg(1).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return "no";
-        ::RegCloseKey(key);
-        return "yes";
-    }
-    if (command == "subkeys")
-        return Subkeys(warg(1));
-    if (command == "reg-sz")
-        return ReadValue(warg(1), warg(2), false);
-    if (command == "reg-dword")
-        return ReadValue(warg(1), warg(2), true);
-    if (command == "set-sz") {
-        const std::wstring text = warg(3);
-        return okFail(WriteValue(warg(1), warg(2), REG_SZ, text.c_str(),
-                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
-    }
-    if (command == "set-dword") {
-        const DWORD number = ms(3);
-        return okFail(WriteValue(warg(1), warg(2), REG_DWORD, &number, sizeof number));
-    }
-    if (command == "del-key") {
-        const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, warg(1).c_str());
-        return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
-    }
-    if (command == "del-value") {
-        HKEY key;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, warg(1).c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return "ok";
-        const LONG status = ::RegDeleteValueW(key, warg(2).c_str());
-        ::RegCloseKey(key);
-        return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
-    }
+        return ProcessPath(number(1));
     if (command == "run")
-        return Run(ms(1), warg(2));
-    return "error unknown request";
+        return Run(number(1), arg(2));
+    if (command == "del-key") {
+        const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, arg(1).c_str());
+        return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
+    }
+
+    // The rest works on an open key, made first for the writes.
+    const bool write = command.compare(0, 4, "set-") == 0 || command == "del-value";
+    HKEY key;
+    if ((write ? ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, arg(1).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
+               : ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, arg(1).c_str(), 0, KEY_READ, &key)) != ERROR_SUCCESS)
+        return write ? "fail" : "missing";
+    std::string answer = "error unknown request";
+    const std::wstring name = arg(2), text = arg(3);
+    if (command == "subkeys")
+        answer = Subkeys(key);
+    else if (command == "value")
+        answer = Value(key, name);
+    else if (command == "set-sz")
+        answer = okFail(::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS);
+    else if (command == "set-dword") {
+        const DWORD dword = number(3);
+        answer = okFail(::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword),
+                                         sizeof dword) == ERROR_SUCCESS);
+    }
+    else if (command == "del-value")
+        answer = okFail(::RegDeleteValueW(key, name.c_str()) != ERROR_ACCESS_DENIED);
+    ::RegCloseKey(key);
+    return answer;
 }
 
 } // namespace
@@ -275,14 +184,13 @@ int main()
     char buffer[8192];
     while (std::fgets(buffer, sizeof buffer, stdin)) {
         std::string line(buffer);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
-        if (line.empty())
-            continue;
+        line.erase(line.find_last_not_of("\r\n") + 1);
         std::vector<std::string> fields;
         std::istringstream in(line);
         for (std::string field; std::getline(in, field, '\t');)
             fields.push_back(field);
+        if (fields.empty())
+            continue;
         if (fields[0] == "quit")
             break;
         std::printf("%s\n", Answer(fields).c_str());

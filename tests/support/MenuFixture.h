@@ -1,18 +1,18 @@
-// What the menu tests share: menus read as the user sees them, a driver that
-// plays the user in a menu this thread tracks, and an agent whose state after
-// a choice can be checked.
+// What the menu tests share: menus read as the user sees them, the agent menu
+// expected in a state, a driver that plays the user in a popup of this thread,
+// and the agent's state after a choice.
 #pragma once
-#include "support/AgentFixture.h"
-#include "support/SameSequence.h"
+#include "tests/support/AgentFixture.h"
+#include "tests/support/SameSequence.h"
 #include "app/resource.h"
+#include <algorithm>
 
-// One item as the user sees it.
+// One item as the user sees it; its label tells what it shows and sends:
+// "Alpha 448", "Schedule Update >", "---", "Activate Agent 4800 (grayed)".
 struct MenuEntry {
-    UINT id = 0;                 // 0 for a separator, (UINT)-1 for a submenu
-    std::string text;
-    bool grayed = false;
-    bool separator = false;
-    std::vector<MenuEntry> sub;  // the submenu's items
+    std::string label;
+    UINT id = 0;
+    std::vector<MenuEntry> sub;
 };
 
 inline std::vector<MenuEntry> ReadMenu(HMENU menu)
@@ -23,62 +23,64 @@ inline std::vector<MenuEntry> ReadMenu(HMENU menu)
         item.id = ::GetMenuItemID(menu, pos);
         char text[256] = "";
         ::GetMenuStringA(menu, pos, text, sizeof text, MF_BYPOSITION);
-        item.text = text;
         const UINT state = ::GetMenuState(menu, pos, MF_BYPOSITION);
-        if (HMENU sub = ::GetSubMenu(menu, pos))
-            item.sub = ReadMenu(sub);
-        else
-            item.separator = (state & MF_SEPARATOR) != 0;
+        HMENU sub = ::GetSubMenu(menu, pos);
+        const bool separator = !sub && (state & MF_SEPARATOR) != 0;
+        item.label = sub ? std::string(text) + " >" : separator ? "---" : text + (" " + std::to_string(item.id));
         // A separator reads as grayed too; only items that can be chosen count.
-        item.grayed = !item.separator && (state & (MF_GRAYED | MF_DISABLED)) != 0;
+        if (!separator && (state & (MF_GRAYED | MF_DISABLED)) != 0)
+            item.label += " (grayed)";
+        if (sub)
+            item.sub = ReadMenu(sub);
         items.push_back(item);
     }
     return items;
 }
 
-// "Alpha 448", "Schedule Update >", "---": what each row shows and sends.
-inline std::vector<std::string> Labels(const std::vector<MenuEntry>& items, bool grayedOnly = false)
+inline std::vector<std::string> Labels(const std::vector<MenuEntry>& items)
 {
     std::vector<std::string> labels;
-    for (const MenuEntry& item : items) {
-        if (grayedOnly && !item.grayed)
-            continue;
-        labels.push_back(item.separator                         ? "---"
-                         : item.id == static_cast<UINT>(-1)     ? item.text + " >"
-                                                                : item.text + " " + std::to_string(item.id));
-    }
+    for (const MenuEntry& item : items)
+        labels.push_back(item.label);
     return labels;
 }
-inline std::vector<std::string> Grayed(const std::vector<MenuEntry>& items) { return Labels(items, true); }
 
-// The rows of the agent menu, in the icon popup and on top of the system menu.
-const std::vector<std::string> kAgentRows = {"Schedule Update >", "Suspend Agent 3200", "Activate Agent 4800", "---",
-                                             "Close 1600"};
+// The agent menu's rows on top of items, its products in order, and the one
+// item the state grays: Activate while active, Suspend while suspended.
+inline ::testing::AssertionResult ShowsAgentMenu(const std::vector<MenuEntry>& items,
+                                                 const std::vector<std::string>& products, bool active)
+{
+    std::vector<std::string> rows = {"Schedule Update >", "Suspend Agent 3200", "Activate Agent 4800", "---",
+                                     "Close 1600"};
+    rows[active ? 2 : 1] += " (grayed)";
+    const std::vector<std::string> labels = Labels(items);
+    ::testing::AssertionResult same =
+        SameSequence(rows, {labels.begin(), labels.begin() + std::min(rows.size(), labels.size())});
+    return same ? SameSequence(products, Labels(items[0].sub)) : same;
+}
 
 // The keys a user presses in an open menu.
 constexpr UINT Up = VK_UP, Down = VK_DOWN, Right = VK_RIGHT, Enter = VK_RETURN, Esc = VK_ESCAPE;
 
 // Plays the user in the next menu this thread opens. A menu's modal loop
 // dispatches timer messages, so a thread timer finds the popup (class
-// "#32768"), records what it shows, and then presses the keys (Enter as the
-// character '\r'), releases the right button over the item at clickPosition,
-// or, given neither, closes the menu without a choice. Keys go to the thread,
-// not to a popup: a popup that closes takes the messages waiting for it along.
-// Made in place before the call that opens the menu; the timer finds it by address.
+// "#32768"), records it, then presses the keys (Enter as the character '\r'),
+// releases the right button over the item at clickPosition, or, given neither,
+// closes the menu without a choice. Keys go to the thread, not to a popup: a
+// popup that closes takes the messages waiting for it along.
 class MenuDriver {
 public:
     explicit MenuDriver(std::vector<UINT> keys = {}, int clickPosition = -1)
-        : m_keys(std::move(keys)), m_clickPosition(clickPosition)
+        : m_keys(std::move(keys)), m_clickPosition(clickPosition), m_timer(::SetTimer(nullptr, 0, 50, &Tick))
     {
-        Active() = this;
-        m_timer = ::SetTimer(nullptr, 0, 50, &MenuDriver::Tick);
+        s_active = this;
     }
     MenuDriver(const MenuDriver&) = delete;
     MenuDriver& operator=(const MenuDriver&) = delete;
     ~MenuDriver()
     {
         ::KillTimer(nullptr, m_timer);
-        Active() = nullptr;
+        s_active = nullptr;
         MSG msg;   // keys the menu did not need
         while (::PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
         }
@@ -92,12 +94,6 @@ public:
     std::vector<MenuEntry> items;
 
 private:
-    static MenuDriver*& Active()
-    {
-        static MenuDriver* active = nullptr;
-        return active;
-    }
-
     static BOOL CALLBACK FindPopup(HWND window, LPARAM found)
     {
         char className[16] = "";
@@ -110,23 +106,18 @@ private:
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
-        MenuDriver* self = Active();
-        if (!self)
-            return;
         HWND open = nullptr;
-        ::EnumThreadWindows(::GetCurrentThreadId(), &MenuDriver::FindPopup, reinterpret_cast<LPARAM>(&open));
-        if (!self->opened) {
-            if (open)
-                self->Act(open);
-            return;
-        }
-        // Still in the menu loop, a popup shown or not (a system menu whose
-        // popup was closed with Esc waits at its top level)? End it in time.
+        ::EnumThreadWindows(::GetCurrentThreadId(), &FindPopup, reinterpret_cast<LPARAM>(&open));
         GUITHREADINFO gui{};
         gui.cbSize = sizeof gui;
         ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
-        if ((open || (gui.flags & GUI_INMENUMODE)) && ++self->m_ticks > 200) {
-            self->stuck = true;
+        if (!s_active)
+            return;
+        if (!s_active->opened && open)
+            s_active->Act(open);
+        // Still in the menu loop, a popup shown or not? End it in time.
+        else if (s_active->opened && (open || (gui.flags & GUI_INMENUMODE)) && ++s_active->m_ticks > 200) {
+            s_active->stuck = true;
             ::EndMenu();
             ::PostThreadMessageA(::GetCurrentThreadId(), WM_CANCELMODE, 0, 0);
         }
@@ -152,18 +143,19 @@ private:
             ::EndMenu();
         }
         for (UINT key : m_keys)
-            ::PostThreadMessageA(::GetCurrentThreadId(), key == Enter ? WM_CHAR : WM_KEYDOWN, key == Enter ? '\r' : key, 0);
+            ::PostThreadMessageA(::GetCurrentThreadId(), key == Enter ? WM_CHAR : WM_KEYDOWN, key == Enter ? '\r' : key,
+                                 0);
     }
 
+    inline static MenuDriver* s_active = nullptr;
     std::vector<UINT> m_keys;
     int m_clickPosition;
-    UINT_PTR m_timer = 0;
+    UINT_PTR m_timer;
     int m_ticks = 0;
 };
 
-// What a closed menu left in the queue for a window, in order: its commands
-// ("WM_COMMAND 448", "WM_SYSCOMMAND 3200") and the WM_USER the agent posts
-// after a popup. Each is dispatched on the way; a quit request stays queued.
+// What a closed menu left in the queue for a window, in order ("WM_COMMAND
+// 448", "WM_USER 0"), each dispatched on the way; a quit request stays queued.
 inline std::vector<std::string> DispatchPosted(HWND window)
 {
     std::vector<std::string> posted;
@@ -174,12 +166,8 @@ inline std::vector<std::string> DispatchPosted(HWND window)
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        const char* name = msg.message == WM_COMMAND      ? "WM_COMMAND "
-                           : msg.message == WM_SYSCOMMAND ? "WM_SYSCOMMAND "
-                           : msg.message == WM_USER       ? "WM_USER "
-                                                          : nullptr;
-        if (name)
-            posted.push_back(name + std::to_string(msg.wParam));
+        if (msg.message == WM_COMMAND || msg.message == WM_USER)
+            posted.push_back((msg.message == WM_USER ? "WM_USER " : "WM_COMMAND ") + std::to_string(msg.wParam));
         ::DispatchMessageA(&msg);
     }
     return posted;
@@ -195,38 +183,27 @@ protected:
         ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 8, ::GetSystemMetrics(SM_CYSCREEN) - 8);
     }
 
-    // The library edits asked for since the calls were last forgotten.
-    std::vector<std::string> Edits() const { return g_fakeEngine.CallsStartingWith({"EditSchedule"}); }
+    // The library edits asked for since the calls were last forgotten: the one named, or none.
+    static ::testing::AssertionResult Edited(const char* edit)
+    {
+        return SameSequence(edit ? std::vector<std::string>{edit} : std::vector<std::string>{},
+                            g_fakeEngine.CallsStartingWith({"EditSchedule"}));
+    }
 
     // The agent still runs, with its icon, in the given state; or, when it was
     // told to close, it asked to end and took its icon away.
-    ::testing::AssertionResult Outcome(BOOL active, bool closed = false)
+    ::testing::AssertionResult Outcome(bool active, bool closed)
     {
         MSG quit;
-        const bool quitting = ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-        if (quitting != closed)
-            return ::testing::AssertionFailure() << (closed ? "the agent did not ask to end" : "the agent asked to end");
+        if ((::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE) != closed)
+            return ::testing::AssertionFailure() << "the agent " << (closed ? "did not ask" : "asked") << " to end";
         if (closed)
             return agent.shownIcons.empty() ? ::testing::AssertionSuccess()
                                             : ::testing::AssertionFailure() << "the icon is still shown";
-        if (!::IsWindow(agent.m_hWnd))
-            return ::testing::AssertionFailure() << "the agent window is gone";
+        if (!::IsWindow(agent.m_hWnd) || !agent.shownIcons.count(kTrayIconId))
+            return ::testing::AssertionFailure() << "the agent window or its icon is gone";
         if (!agent.m_bActive != !active)
             return ::testing::AssertionFailure() << (active ? "the agent was suspended" : "the agent was activated");
-        if (!agent.shownIcons.count(kTrayIconId))
-            return ::testing::AssertionFailure() << "the notification icon is gone";
         return ::testing::AssertionSuccess();
     }
 };
-
-// Product commands that a menu must never hand out: the agent's own commands,
-// the system commands, and numbers the system menu would cut to another.
-inline ::testing::AssertionResult ProductCommandsAreClear(const std::vector<MenuEntry>& items)
-{
-    for (const MenuEntry& item : items) {
-        if (item.id == ID_CLOSE_AGENT || item.id == ID_SUSPEND_AGENT || item.id == ID_ACTIVATE_AGENT ||
-            item.id >= 0xF000 || item.id % 16 != 0)
-            return ::testing::AssertionFailure() << "\"" << item.text << "\" carries " << item.id;
-    }
-    return ::testing::AssertionSuccess();
-}
