@@ -1,46 +1,34 @@
-// NextScheduledTime: the next occurrence of a schedule, strictly after now.
-#include "KorvanteFixture.h"
-
-namespace {
-
-SYSTEMTIME Fields(double time)
-{
-    SYSTEMTIME st{};
-    COleDateTime(time).GetAsSystemTime(st);
-    return st;
-}
-
-int MinuteOfDay(double time)
-{
-    return Fields(time).wHour * 60 + Fields(time).wMinute;
-}
-
-} // namespace
+// NextScheduledTime: the next occurrence of a schedule, strictly after now, in whole seconds.
+#include "tests/unit/KorvanteFixture.h"
 
 TEST_F(KorvanteTest, EachKindComesAtItsNextOccurrence)
 {
+    const auto fields = [](double time) {
+        SYSTEMTIME st{};
+        COleDateTime(time).GetAsSystemTime(st);
+        return st;
+    };
+    const auto minuteOfDay = [&](double time) { return fields(time).wHour * 60 + fields(time).wMinute; };
     const double now = Now();
-    const int thisMinute = MinuteOfDay(now);
-    for (int kind : {1, 3}) {
-        // This minute has begun, so it comes round tomorrow; two minutes on is today.
-        const double tomorrow = NextScheduledTime(kind, 0, thisMinute).m_dt;
-        EXPECT_EQ(MinuteOfDay(tomorrow), thisMinute);
-        EXPECT_GT(tomorrow - now, 23 * kHour);
-        const double soon = NextScheduledTime(kind, 0, (thisMinute + 2) % 1440).m_dt;
-        EXPECT_TRUE(soon > now && soon - now <= 2 * kMinute) << Text(soon);
-        // Whole seconds, as the agent's own date type computes them.
-        const SYSTEMTIME st = Fields(soon);
-        EXPECT_EQ(soon, COleDateTime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, 0).m_dt);
+    const int thisMinute = minuteOfDay(now), today = fields(now).wDayOfWeek;
+    // kind, b, a, the earliest and latest distance from now, in days.
+    const struct { int kind, b, a; double earliest, latest; } rows[] = {
+        {1, 0, thisMinute, 23 * kHour, 1.0}, {3, 0, thisMinute, 23 * kHour, 1.0},   // this minute has begun
+        {1, 0, (thisMinute + 2) % 1440, 0.0, 2 * kMinute}, {3, 0, (thisMinute + 2) % 1440, 0.0, 2 * kMinute},
+        {2, today, thisMinute, 6.9, 7.0}, {2, (today + 1) % 7, thisMinute, 23 * kHour, 1.0},
+        {2, (today + 3) % 7, 570, 2.0, 4.0}, {4, 0, 5, 5 * kHour - 1.5 / 86400, 5 * kHour + 1.5 / 86400},
+    };
+    for (const auto& row : rows) {
+        const COleDateTime next = NextScheduledTime(row.kind, row.b, row.a);
+        const SYSTEMTIME st = fields(next.m_dt);
+        EXPECT_TRUE(next.m_dt > now + row.earliest && next.m_dt <= now + row.latest) << row.kind << " " << Text(next.m_dt);
+        EXPECT_EQ(next.m_status, COleDateTime::valid);
+        if (row.kind == 4)
+            continue;
+        EXPECT_EQ(minuteOfDay(next.m_dt), row.a);
+        EXPECT_EQ(next.m_dt, COleDateTime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, 0).m_dt);
+        EXPECT_TRUE(row.kind != 2 || st.wDayOfWeek == row.b) << "weekday " << st.wDayOfWeek;
     }
-    for (int weekday = 0; weekday < 7; ++weekday) {
-        const double next = NextScheduledTime(2, weekday, 570).m_dt;
-        EXPECT_EQ(Fields(next).wDayOfWeek, weekday);
-        EXPECT_EQ(MinuteOfDay(next), 570);
-        EXPECT_TRUE(next > now && next - now <= 7.0) << Text(next);
-    }
-    EXPECT_GT(NextScheduledTime(2, Fields(now).wDayOfWeek, thisMinute).m_dt - now, 6.9);
-    EXPECT_NEAR(NextScheduledTime(4, 0, 5).m_dt, Now() + 5 * kHour, 1.5 / 86400);
-    EXPECT_EQ(NextScheduledTime(4, 0, 5).m_status, COleDateTime::valid);
 }
 
 TEST_F(KorvanteTest, NoScheduleOrBadArgumentsGiveNoTime)
