@@ -38,8 +38,9 @@ TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
     memset(jobs, 'x', sizeof jobs);
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[0], jobs[1]), 1);
     EXPECT_EQ(std::string(jobs[0]) + "|" + jobs[1], "cmd.exe /c exit 0|C:\\windows");
-    // A command too long for the buffer is no command, and nothing is written past it.
-    SetText("Alpha", "UpdateCommand", std::string(300, 'c'));
+    // A command that fills the buffer with its terminator is no command (one byte
+    // stays back for a stored string without one), and nothing is written past it.
+    SetText("Alpha", "UpdateCommand", std::string(259, 'c'));
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 0);
     EXPECT_EQ(std::string(jobs[1]) + jobs[2][0], "x");
 }
