@@ -37,7 +37,10 @@ protected:
     }
 
     static double Now() { return COleDateTime::GetCurrentTime().m_dt; }
-    static std::string Text(double time) { return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S")); }
+    static std::string Text(double time)
+    {
+        return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S"));
+    }
 
     // An entry's registry value ("" is the product key), as a user sets it with reg add.
     static void SetValue(const std::string& entry, const char* value, DWORD type, const void* data, DWORD size)

@@ -46,8 +46,10 @@ TEST_F(KorvanteTest, BadNamesAndPointersGetSafeResults)
     EXPECT_EQ(std::to_string(x) + " " + std::to_string(kind) + " " + std::to_string(a) + " " + std::to_string(b),
               "0 2 840 5");
     EXPECT_EQ(GetNextTime("Alpha", nullptr), 0);
-    const std::string longName(256, 'n');
-    for (const char* name : {static_cast<const char*>(nullptr), longName.c_str(), "Alpha\\Beta", "Ghost"}) {
+    // No key name is 256 characters long; a longer name must not reach a path buffer.
+    const std::string longName(256, 'n'), longerName(400, 'n');
+    for (const char* name :
+         {static_cast<const char*>(nullptr), longName.c_str(), longerName.c_str(), "Alpha\\Beta", "Ghost"}) {
         char buffer[260] = "old", jobA[260] = "old", jobB[260] = "old";
         EXPECT_EQ(NextText(name), "none");
         EXPECT_EQ(SetNextTime(name, COleDateTime(2031, 1, 1, 0, 0, 0)), 0);
