@@ -1,7 +1,6 @@
 // libFuzzer target: whatever the bytes, the reader must stay inside its buffer
 // (the sanitizers watch that) and yield exactly what the plain splitter yields.
-#include "NativeCatalog.h"
-#include "unit/CatalogReference.h"
+#include "tests/native/NativeCatalog.h"
 #include <cstdint>
 #include <cstdlib>
 

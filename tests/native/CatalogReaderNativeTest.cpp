@@ -1,7 +1,6 @@
 // The reader on its own, natively and under the sanitizers. Here no runtime
 // turns CR LF into LF, so the plain splitter sees the bytes as they are.
-#include "NativeCatalog.h"
-#include "unit/CatalogReference.h"
+#include "tests/native/NativeCatalog.h"
 #include <gtest/gtest.h>
 #include <random>
 
@@ -30,15 +29,4 @@ TEST(CatalogReaderNative, EveryStartOfTheLongestAndTheFirstTooLongLine)
             ASSERT_EQ(ReadNames(bytes), ReferenceNames(bytes)) << "start " << start << " length " << length;
         }
     }
-}
-
-TEST(CatalogReaderNative, ZeroBytesEmptyLinesAndUnfinishedLines)
-{
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(ReadNames(""), Names{});
-    EXPECT_EQ(ReadNames("\n\nA\n"), (Names{"", "", "A"}));
-    EXPECT_EQ(ReadNames("A\nB"), Names{"A"});
-    EXPECT_EQ(ReadNames(std::string("A\nB\0B\nC\n", 8)), Names{"A"});
-    EXPECT_EQ(ReadNames(std::string(5000, '\n')), Names(5000, ""));
-    EXPECT_EQ(ReadNames(std::string(5000, '\0')), Names{});
 }

@@ -1,10 +1,9 @@
 // The catalog path beside the program and the import through the update library.
 #include "app/AgentDlg.h"
 #include "catalog/CatalogPath.h"
-#include "catalog/ProductList.h"
-#include "support/FakeEngine.h"
-#include "support/SameSequence.h"
-#include "support/WineHelpers.h"
+#include "tests/support/FakeEngine.h"
+#include "tests/support/SameSequence.h"
+#include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
@@ -55,28 +54,23 @@ TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
     const std::string catalogPath = ProgramDir() + "Tesvo.cfg";
     const bool shippedExists = ::GetFileAttributesA(catalogPath.c_str()) != INVALID_FILE_ATTRIBUTES;
     const std::string shipped = ReadFileText(catalogPath);
-    const Names expectedCalls = {"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"};
-
     WriteFileText(catalogPath, "Stale\n");
     g_fakeEngine.Reset();
     Names registeredAtEnd = {"(not called)"};
     g_fakeEngine.onCall = [&](const std::string& call) {
         if (call.rfind("RefreshCatalog", 0) == 0)
             WriteFileText(catalogPath, "Refreshing\n");
-        if (call == "EndBatch") {
-            registeredAtEnd = RegisteredProducts();
-            WriteFileText(catalogPath, "Editor\r\nViewer\r\n");
-        }
+        if (call == "EndBatch")
+            registeredAtEnd = RegisteredProducts(), WriteFileText(catalogPath, "Editor\r\nViewer\r\n");
     };
-    CAgentDlg dlg;
-    dlg.ImportCatalog();
+    CAgentDlg().ImportCatalog();
     g_fakeEngine.onCall = nullptr;
     if (shippedExists)
         WriteFileText(catalogPath, shipped);
     else
         ::DeleteFileA(catalogPath.c_str());
 
-    EXPECT_TRUE(SameSequence(expectedCalls, g_fakeEngine.calls));
+    EXPECT_TRUE(SameSequence({"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"}, g_fakeEngine.calls));
     EXPECT_EQ(registeredAtEnd, Names{});
     Names registered = RegisteredProducts();
     std::sort(registered.begin(), registered.end());

@@ -1,6 +1,6 @@
 // RefreshCatalog: the configured source replaces the catalog whole, or the
 // catalog stays as it was; no temporary file is left behind either way.
-#include "KorvanteFixture.h"
+#include "tests/unit/KorvanteFixture.h"
 
 TEST_F(KorvanteTest, CatalogIsReplacedFromItsSourceOrLeftAlone)
 {

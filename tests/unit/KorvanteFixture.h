@@ -1,13 +1,19 @@
-// Test base for korvante.dll: loads the library from the test program's folder
-// for each test and binds its calls by ordinal, as the agent does. Each test
-// starts with a fresh library, no product key and no journal.
+// Test base for korvante.dll: each test loads the library from the test program's
+// folder, binds its calls by ordinal as the agent does, and starts with no product
+// key and no journal.
 #pragma once
 #include "engine/Korvante.h"
+#include "engine/ProductKey.h"
 #include "framework/OleDateTime.h"
-#include "support/WineHelpers.h"
+#include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
+
+// The library's calls and their ordinals.
+#define KORVANTE_CALLS(X) X(EditSchedule, 3) X(RefreshCatalog, 4) X(RunUpdate, 5) X(NextScheduledTime, 6) \
+    X(PrepareUpdate, 7) X(GetSchedule, 9) X(PrepareDefault, 10) X(PrepareProduct, 11) X(GetNextTime, 12) \
+    X(GetDueTime, 13) X(SetNextTime, 16) X(BeginBatch, 17) X(EndBatch, 18)
 
 class KorvanteTest : public ::testing::Test {
 protected:
@@ -20,11 +26,9 @@ protected:
         ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
         m_module = ::LoadLibraryA((ProgramDir() + "korvante.dll").c_str());
         ASSERT_NE(m_module, nullptr);
-        Bind(EditSchedule, 3), Bind(RefreshCatalog, 4), Bind(RunUpdate, 5), Bind(NextScheduledTime, 6);
-        Bind(PrepareUpdate, 7), Bind(GetSchedule, 9), Bind(PrepareDefault, 10), Bind(PrepareProduct, 11);
-        Bind(GetNextTime, 12), Bind(GetDueTime, 13), Bind(SetNextTime, 16), Bind(BeginBatch, 17), Bind(EndBatch, 18);
+#define KORVANTE_BIND(name, ordinal) Bind(name, ordinal);
+        KORVANTE_CALLS(KORVANTE_BIND)
     }
-
     void TearDown() override
     {
         ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
@@ -33,9 +37,12 @@ protected:
     }
 
     static double Now() { return COleDateTime::GetCurrentTime().m_dt; }
-    static std::string Text(double time) { return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S")); }
+    static std::string Text(double time)
+    {
+        return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S"));
+    }
 
-    // Registry values of an entry ("" is the product key), as a user sets them with reg add.
+    // An entry's registry value ("" is the product key), as a user sets it with reg add.
     static void SetValue(const std::string& entry, const char* value, DWORD type, const void* data, DWORD size)
     {
         HKEY key;
@@ -48,13 +55,10 @@ protected:
     {
         SetValue(entry, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
     }
-    static void SetNumber(const std::string& entry, const char* value, DWORD number)
-    {
-        SetValue(entry, value, REG_DWORD, &number, sizeof number);
-    }
     static void Schedule(const std::string& entry, DWORD kind, DWORD a, DWORD b, double next)
     {
-        SetNumber(entry, "ScheduleKind", kind), SetNumber(entry, "ScheduleA", a), SetNumber(entry, "ScheduleB", b);
+        for (const auto& [value, number] : {std::make_pair("ScheduleKind", kind), {"ScheduleA", a}, {"ScheduleB", b}})
+            SetValue(entry, value, REG_DWORD, &number, sizeof number);
         if (next != 0.0)
             SetText(entry, "NextTime", Text(next));
     }
@@ -63,11 +67,9 @@ protected:
     {
         char text[1024] = "";
         DWORD size = sizeof text - 1;
-        const bool found = ::RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), value, RRF_RT_REG_SZ, nullptr,
-                                          text, &size) == ERROR_SUCCESS;
-        return found ? text : "(missing)";
+        return ::RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size)
+                       == ERROR_SUCCESS ? text : "(missing)";
     }
-
     // GetNextTime's time as text, its result in *result.
     std::string NextText(const char* entry, int* result = nullptr)
     {
@@ -77,13 +79,22 @@ protected:
             *result = got;
         return Text(time.m_dt);
     }
+    // After a run: no entry reports its time as come, nor a time in the past.
+    void ExpectNothingPast(std::initializer_list<const char*> entries)
+    {
+        const double now = Now();
+        for (const char* name : entries) {
+            COleDateTime next;
+            EXPECT_EQ(GetNextTime(name, &next), 0) << '"' << name << '"';
+            EXPECT_TRUE(next.m_dt == 0.0 || next.m_dt > now) << '"' << name << "\" " << Text(next.m_dt);
+        }
+    }
     // One due-update run as the agent makes it: in a bracket, every product whose
     // time has come gets its schedule moved on (when the library says so) and its
     // update, then the catalog is refreshed; after the bracket the default entry
     // is moved on unless it is of the once kind. Returns the products updated.
     std::string RunDue(std::initializer_list<const char*> products)
     {
-        const std::string catalog = ProgramDir() + "korvante-catalog.cfg";
         char engine[260] = "", jobA[260] = "", jobB[260] = "";
         int kind = 0, a = 0, b = 0;
         std::string updated;
@@ -101,34 +112,23 @@ protected:
             RunUpdate(name, engine, jobA, jobB, 0);
             updated += std::string(" ") + name;
         }
-        RefreshCatalog(0, engine, catalog.c_str());
+        RefreshCatalog(0, engine, (ProgramDir() + "korvante-catalog.cfg").c_str());
         EndBatch();
         COleDateTime next;
         GetNextTime("", &next);
         GetSchedule("", nullptr, nullptr, &kind, &a, &b);
-        if (kind != 3 && Now() > next.m_dt)
+        if (kind != kKindNotAdvanced && Now() > next.m_dt)
             SetNextTime("", NextScheduledTime(kind, b, a));
         return updated;
     }
 
-    decltype(&::EditSchedule) EditSchedule = nullptr;
-    decltype(&::RefreshCatalog) RefreshCatalog = nullptr;
-    decltype(&::RunUpdate) RunUpdate = nullptr;
-    decltype(&::NextScheduledTime) NextScheduledTime = nullptr;
-    decltype(&::PrepareUpdate) PrepareUpdate = nullptr;
-    decltype(&::GetSchedule) GetSchedule = nullptr;
-    decltype(&::PrepareDefault) PrepareDefault = nullptr;
-    decltype(&::PrepareProduct) PrepareProduct = nullptr;
-    decltype(&::GetNextTime) GetNextTime = nullptr;
-    decltype(&::GetDueTime) GetDueTime = nullptr;
-    decltype(&::SetNextTime) SetNextTime = nullptr;
-    decltype(&::BeginBatch) BeginBatch = nullptr;
-    decltype(&::EndBatch) EndBatch = nullptr;
+#define KORVANTE_POINTER(name, ordinal) decltype(&::name) name = nullptr;
+    KORVANTE_CALLS(KORVANTE_POINTER)
 
 private:
     static std::string KeyPath(const std::string& entry)
     {
-        return "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion" + (entry.empty() ? "" : "\\" + entry);
+        return kProductKeyPath + (entry.empty() ? "" : "\\" + entry);
     }
     template <typename Function>
     void Bind(Function& function, int ordinal)

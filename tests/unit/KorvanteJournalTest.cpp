@@ -1,6 +1,6 @@
-// The call journal: one line per call, in call order, with the arguments as
-// they were on entry.
-#include "KorvanteFixture.h"
+// The call journal the end-to-end tests read: one line per call, appended in call
+// order, with the arguments as they were on entry, and only when asked for.
+#include "tests/unit/KorvanteFixture.h"
 
 TEST_F(KorvanteTest, JournalHasOneLinePerCall)
 {
@@ -12,35 +12,18 @@ TEST_F(KorvanteTest, JournalHasOneLinePerCall)
     RegisterProducts({"Alpha"});
     WriteFileText(journal, "earlier\r\n");
     ::SetEnvironmentVariableA("KORVANTE_JOURNAL", journal.c_str());
-    char engine[260] = "", jobA[260] = "old A", jobB[260];
+    char jobA[260] = "old A", jobB[260];
     memset(jobB, 'b', sizeof jobB);   // no terminator: shown up to the buffer's size
-    int kind;
-    BeginBatch();
-    PrepareDefault("", engine);
-    PrepareProduct("Alpha", engine);
-    GetDueTime("Alpha", nullptr);
-    GetSchedule("Alpha", nullptr, nullptr, &kind, &kind, &kind);
     NextScheduledTime(1, 0, 840);
     SetNextTime("Alpha", COleDateTime(2026, 12, 6, 14, 5, 0));
     PrepareUpdate("Alpha", jobA, jobB);
-    RunUpdate("Alpha", engine, jobA, jobB, 0);
-    RefreshCatalog(0, engine, "C:\\Tesvo\\Tesvo.cfg");
-    EndBatch();
     GetNextTime(nullptr, nullptr);
     SetNextTime("", COleDateTime(0.0));
     EditSchedule("Line\nbreak");
     EXPECT_EQ(ReadFileText(journal), "earlier\r\n"
-                                     "BeginBatch\r\n"
-                                     "PrepareDefault \"\"\r\n"
-                                     "PrepareProduct \"Alpha\"\r\n"
-                                     "GetDueTime \"Alpha\"\r\n"
-                                     "GetSchedule \"Alpha\"\r\n"
                                      "NextScheduledTime 1 0 840\r\n"
                                      "SetNextTime \"Alpha\" 2026-12-06 14:05:00\r\n"
                                      "PrepareUpdate \"Alpha\" A=\"old A\" B=\"" + std::string(260, 'b') + "\"\r\n"
-                                     "RunUpdate \"Alpha\"\r\n"
-                                     "RefreshCatalog \"C:\\Tesvo\\Tesvo.cfg\"\r\n"
-                                     "EndBatch\r\n"
                                      "GetNextTime null\r\n"
                                      "SetNextTime \"\" none\r\n"
                                      "EditSchedule \"Line?break\"\r\n");

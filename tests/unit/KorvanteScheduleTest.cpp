@@ -1,52 +1,40 @@
-// NextScheduledTime: the next occurrence of a schedule, strictly after now.
-#include "KorvanteFixture.h"
+// When a schedule comes next: the library's NextOccurrence from a fixed now, so
+// that the edges (an occurrence exactly now, the turn of a week or a year) are
+// met on every run, and NextScheduledTime's argument order through the export.
+#include "korvante/Schedule.h"
+#include "korvante/TimeText.h"
+#include "tests/unit/KorvanteFixture.h"
 
-namespace {
-
-SYSTEMTIME Fields(double time)
+TEST(KorvanteSchedule, EachKindComesStrictlyAfterNowOrNotAtAll)
 {
-    SYSTEMTIME st{};
-    COleDateTime(time).GetAsSystemTime(st);
-    return st;
-}
-
-int MinuteOfDay(double time)
-{
-    return Fields(time).wHour * 60 + Fields(time).wMinute;
-}
-
-} // namespace
-
-TEST_F(KorvanteTest, EachKindComesAtItsNextOccurrence)
-{
-    const double now = Now();
-    const int thisMinute = MinuteOfDay(now);
-    for (int kind : {1, 3}) {
-        // This minute has begun, so it comes round tomorrow; two minutes on is today.
-        const double tomorrow = NextScheduledTime(kind, 0, thisMinute).m_dt;
-        EXPECT_EQ(MinuteOfDay(tomorrow), thisMinute);
-        EXPECT_GT(tomorrow - now, 23 * kHour);
-        const double soon = NextScheduledTime(kind, 0, (thisMinute + 2) % 1440).m_dt;
-        EXPECT_TRUE(soon > now && soon - now <= 2 * kMinute) << Text(soon);
-        // Whole seconds, as the agent's own date type computes them.
-        const SYSTEMTIME st = Fields(soon);
-        EXPECT_EQ(soon, COleDateTime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, 0).m_dt);
+    const char* const wed = "2031-01-01 10:00:00";   // a Wednesday
+    const struct {
+        int kind, a, b;
+        const char *now, *expected;   // "": no time
+    } rows[] = {
+        {kKindDaily, 600, 0, wed, "2031-01-02 10:00:00"},   // exactly now is not next
+        {kKindDaily, 600, 0, "2031-01-01 09:59:59", wed},
+        {kKindNotAdvanced, 601, 0, wed, "2031-01-01 10:01:00"},
+        {kKindDaily, 1439, 0, "2031-12-31 23:59:30", "2032-01-01 23:59:00"},
+        {kKindWeekly, 600, 3, wed, "2031-01-08 10:00:00"},
+        {kKindWeekly, 570, 4, wed, "2031-01-02 09:30:00"},
+        {kKindWeekly, 570, 0, "2031-12-31 10:00:00", "2032-01-04 09:30:00"},
+        {kKindHourly, 5, 0, wed, "2031-01-01 15:00:00"},
+        {kKindNone, 600, 0, wed, ""}, {5, 600, 0, wed, ""}, {-1, 600, 0, wed, ""}, {kKindDaily, -1, 0, wed, ""},
+        {kKindDaily, 1440, 0, wed, ""}, {kKindNotAdvanced, 1440, 0, wed, ""}, {kKindWeekly, 600, 7, wed, ""},
+        {kKindWeekly, 600, -1, wed, ""}, {kKindHourly, 0, 0, wed, ""}, {kKindHourly, kMaxHours + 1, 0, wed, ""},
+    };
+    for (const auto& row : rows) {
+        const double next = NextOccurrence(row.kind, row.a, row.b, TimeFromText(row.now));
+        char text[kTimeTextSize] = "";
+        TimeToText(next, text);
+        EXPECT_EQ(std::string(text), row.expected) << row.kind << " " << row.a << " " << row.b;
     }
-    for (int weekday = 0; weekday < 7; ++weekday) {
-        const double next = NextScheduledTime(2, weekday, 570).m_dt;
-        EXPECT_EQ(Fields(next).wDayOfWeek, weekday);
-        EXPECT_EQ(MinuteOfDay(next), 570);
-        EXPECT_TRUE(next > now && next - now <= 7.0) << Text(next);
-    }
-    EXPECT_GT(NextScheduledTime(2, Fields(now).wDayOfWeek, thisMinute).m_dt - now, 6.9);
-    EXPECT_NEAR(NextScheduledTime(4, 0, 5).m_dt, Now() + 5 * kHour, 1.5 / 86400);
-    EXPECT_EQ(NextScheduledTime(4, 0, 5).m_status, COleDateTime::valid);
 }
 
-TEST_F(KorvanteTest, NoScheduleOrBadArgumentsGiveNoTime)
+TEST_F(KorvanteTest, NextScheduledTimeTakesBThenA)
 {
-    const int cases[][3] = {{0, 0, 600}, {5, 0, 600}, {-1, 0, 600}, {1, 0, -1}, {1, 0, 1440}, {3, 0, 1440},
-                            {2, 7, 600}, {2, -1, 600}, {4, 0, 0}, {4, 0, 8785}};
-    for (const auto& c : cases)
-        EXPECT_EQ(NextScheduledTime(c[0], c[1], c[2]).m_dt, 0.0) << c[0] << " " << c[1] << " " << c[2];
+    const COleDateTime hourly = NextScheduledTime(kKindHourly, 0, 5);
+    EXPECT_NEAR(hourly.m_dt, Now() + 5 * kHour, 1.5 / 86400);
+    EXPECT_EQ(hourly.m_status, COleDateTime::valid);
 }

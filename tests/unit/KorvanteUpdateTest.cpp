@@ -1,14 +1,17 @@
 // PrepareUpdate and RunUpdate: the product's command, run hidden and waited
 // for, with the outcome recorded in its key and left in the engine buffer.
-#include "KorvanteFixture.h"
+#include "tests/unit/KorvanteFixture.h"
 
 namespace {
 
 class KorvanteUpdateTest : public KorvanteTest {
 protected:
-    std::string Run(const char* entry)
+    // Sets the entry's command (when given), runs it and returns the engine buffer's outcome.
+    std::string Run(const char* entry, const char* command)
     {
         char engine[260] = "", a[260] = "", b[260] = "";
+        if (command)
+            SetText(entry, "UpdateCommand", command);
         m_result = RunUpdate(entry, engine, a, b, 0);
         return engine;
     }
@@ -35,8 +38,9 @@ TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
     memset(jobs, 'x', sizeof jobs);
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[0], jobs[1]), 1);
     EXPECT_EQ(std::string(jobs[0]) + "|" + jobs[1], "cmd.exe /c exit 0|C:\\windows");
-    // A command too long for the buffer is no command, and nothing is written past it.
-    SetText("Alpha", "UpdateCommand", std::string(300, 'c'));
+    // A command that fills the buffer with its terminator is no command (one byte
+    // stays back for a stored string without one), and nothing is written past it.
+    SetText("Alpha", "UpdateCommand", std::string(259, 'c'));
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 0);
     EXPECT_EQ(std::string(jobs[1]) + jobs[2][0], "x");
 }
@@ -44,27 +48,22 @@ TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
 TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
 {
     const std::string dir = ProgramDir(), before = Text(Now());
-    SetText("Alpha", "UpdateCommand", "cmd.exe /c echo here> korvante-cwd.txt");
     SetText("Alpha", "WorkingDirectory", dir);
-    EXPECT_EQ(Run("Alpha"), "exit 0");
+    EXPECT_EQ(Run("Alpha", "cmd.exe /c echo here> korvante-cwd.txt"), "exit 0");
     EXPECT_EQ(m_result, 1);
     EXPECT_EQ(ReadFileText(dir + "korvante-cwd.txt"), "here\r\n");
     ::DeleteFileA((dir + "korvante-cwd.txt").c_str());
     EXPECT_GE(ValueText("Alpha", "LastRun"), before);
-    const char* const outcomes[][2] = {
-        {"cmd.exe /c exit 3", "exit 3"}, {"C:\\no\\such\\updater.exe", "failed to start"}, {"", "no command"}};
-    for (const auto& outcome : outcomes) {
-        SetText("Alpha", "UpdateCommand", outcome[0]);
-        EXPECT_EQ(Run("Alpha"), outcome[1]);
-        EXPECT_EQ(ValueText("Alpha", "LastOutcome"), outcome[1]);
-        EXPECT_EQ(m_result, 0);
+    for (const auto& [command, outcome] : {std::make_pair("cmd.exe /c exit 3", "exit 3"),
+                                           {"C:\\no\\such\\updater.exe", "failed to start"}, {"", "no command"}}) {
+        EXPECT_EQ(Run("Alpha", command), outcome);
+        EXPECT_EQ(ValueText("Alpha", "LastOutcome") + " " + std::to_string(m_result), std::string(outcome) + " 0");
     }
-    EXPECT_EQ(Run("Ghost") + ValueText("Ghost", "LastOutcome"), "no entry(missing)");
+    EXPECT_EQ(Run("Ghost", nullptr) + ValueText("Ghost", "LastOutcome"), "no entry(missing)");
     // A command that overruns its time is ended.
-    SetText("Alpha", "UpdateCommand", "ping.exe -n 30 127.0.0.1");
-    SetNumber("Alpha", "UpdateTimeoutSeconds", 1);
-    const DWORD start = ::GetTickCount();
-    EXPECT_EQ(Run("Alpha"), "timed out");
+    const DWORD seconds = 1, start = ::GetTickCount();
+    SetValue("Alpha", "UpdateTimeoutSeconds", REG_DWORD, &seconds, sizeof seconds);
+    EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out");
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }
 
@@ -73,22 +72,17 @@ TEST_F(KorvanteUpdateTest, RunUpdateClearsTheTimeOfAOneOffOnly)
     const double later = Now() + kHour;
     Schedule("Once", 3, 600, 0, later);
     Schedule("Daily", 1, 600, 0, later);
-    for (const char* name : {"Once", "Daily"}) {
-        SetText(name, "UpdateCommand", "cmd.exe /c exit 0");
-        Run(name);
-    }
-    EXPECT_EQ(NextText("Once"), "none");
-    EXPECT_EQ(NextText("Daily"), Text(later));
+    Run("Once", "cmd.exe /c exit 0"), Run("Daily", "cmd.exe /c exit 0");
+    EXPECT_EQ(NextText("Once") + "|" + NextText("Daily"), "none|" + Text(later));
 }
 
 TEST_F(KorvanteUpdateTest, RunUpdateDispatchesMessagesWhileItWaitsAndGivesAQuitBack)
 {
-    SetText("Alpha", "UpdateCommand", "ping.exe -n 20 127.0.0.1");
     g_ticks = 0;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
     const DWORD start = ::GetTickCount();
     // The quit ends the wait; the update itself goes on as its own process.
-    EXPECT_EQ(Run("Alpha"), "left running");
+    EXPECT_EQ(Run("Alpha", "ping.exe -n 20 127.0.0.1"), "left running");
     ::KillTimer(nullptr, timer);
     EXPECT_LT(::GetTickCount() - start, 10000u);
     EXPECT_EQ(3, g_ticks);
@@ -107,26 +101,23 @@ TEST_F(KorvanteUpdateTest, CommandsRunOnlyTheProgramTheyName)
     ::GetCurrentDirectoryA(sizeof current, current);
     ::GetTempPathA(sizeof temp, temp);
     const std::string shell = std::string(system) + "\\cmd.exe", base = std::string(temp) + "korvante-runs\\";
-    const std::string planted = std::string(current) + "\\korvante-planted.exe";
+    const std::string tool = base + "My Tool\\update.exe", planted = std::string(current) + "\\korvante-planted.exe";
     ::CreateDirectoryA(base.c_str(), nullptr);
     ::CreateDirectoryA((base + "My Tool").c_str(), nullptr);
-    ASSERT_TRUE(::CopyFileA(shell.c_str(), (base + "My Tool\\update.exe").c_str(), FALSE));
-    ASSERT_TRUE(::CopyFileA(shell.c_str(), (base + "My.exe").c_str(), FALSE));
-    ASSERT_TRUE(::CopyFileA(shell.c_str(), planted.c_str(), FALSE));
+    for (const std::string& copy : {tool, base + "My.exe", planted})
+        ASSERT_TRUE(::CopyFileA(shell.c_str(), copy.c_str(), FALSE)) << copy;
 
     const std::string cases[][2] = {
-        {"\"" + base + "My Tool\\update.exe\" /c exit 4", "exit 4"},
-        {base + "My Tool\\update.exe /c exit 4", "unquoted path"},
+        {"\"" + tool + "\" /c exit 4", "exit 4"},
+        {tool + " /c exit 4", "unquoted path"},
         {"cmd /c exit 6", "exit 6"},
         {"korvante-planted /c exit 5", "failed to start"},
         {".\\korvante-planted.exe /c exit 5", "failed to start"},
-        {"\"" + base + "My Tool\\update.exe /c exit 4", "failed to start"},
+        {"\"" + tool + " /c exit 4", "failed to start"},
     };
-    for (const auto& test : cases) {
-        SetText("Alpha", "UpdateCommand", test[0]);
-        EXPECT_EQ(Run("Alpha"), test[1]) << test[0];
-    }
-    for (const std::string& file : {base + "My Tool\\update.exe", base + "My.exe", planted})
+    for (const auto& test : cases)
+        EXPECT_EQ(Run("Alpha", test[0].c_str()), test[1]) << test[0];
+    for (const std::string& file : {tool, base + "My.exe", planted})
         ::DeleteFileA(file.c_str());
     ::RemoveDirectoryA((base + "My Tool").c_str());
     ::RemoveDirectoryA(base.c_str());
