@@ -3,6 +3,9 @@
 #include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -41,7 +44,36 @@ protected:
     void TearDown() override { DeleteProductKey(); }
 };
 
+// Blocks handed out by new and not given back yet: shows whether a list frees its nodes.
+std::atomic<long> g_liveBlocks{0};
+
 } // namespace
+
+void* operator new(std::size_t size)
+{
+    if (void* block = std::malloc(size ? size : 1)) {
+        ++g_liveBlocks;
+        return block;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept
+{
+    if (block)
+        --g_liveBlocks;
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+
+TEST(ProductList, GivesBackEveryNodeWhenItGoes)
+{
+    const long before = g_liveBlocks;
+    {
+        CProductList list;
+        LoadText(list, "Alpha\nBeta\nGamma\n");
+    }
+    EXPECT_EQ(before, g_liveBlocks);
+}
 
 TEST(ProductList, NewNamesGoInFrontAndTheCursorStaysPastTheEnd)
 {

@@ -1,4 +1,6 @@
-// The framework's creation hook: the object waits for a window of its class only.
+// The framework's window plumbing: the creation hook waits for a window of its
+// class only, and a modal dialog ends with its window gone.
+#include "app/resource.h"
 #include "framework/Dialog.h"
 #include <gtest/gtest.h>
 
@@ -9,6 +11,16 @@ public:
     using CWnd::HookWindowCreate;
     using CWnd::UnhookWindowCreate;
 };
+
+CDialog* g_modal = nullptr;
+HWND g_modalWindow = nullptr;
+
+void CALLBACK EndModal(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    ::KillTimer(nullptr, timer);
+    g_modalWindow = g_modal->GetSafeHwnd();
+    g_modal->EndDialog(7);
+}
 
 } // namespace
 
@@ -28,4 +40,17 @@ TEST(CreationHook, AttachesOnlyTheWindowOfItsClass)
     ::DestroyWindow(other);
     ::DestroyWindow(dialog);
     EXPECT_EQ(nullptr, wnd.GetSafeHwnd());
+}
+
+// The agent's end runs in its window's destroy handler (icon removed, quit
+// posted), so DoModal must not return with the window still there.
+TEST(ModalDialog, ReturnsTheResultWithItsWindowDestroyed)
+{
+    CDialog dialog(IDD_AGENT);
+    g_modal = &dialog;
+    ::SetTimer(nullptr, 0, 10, EndModal);
+    EXPECT_EQ(7, dialog.DoModal());
+    ASSERT_NE(nullptr, g_modalWindow);
+    EXPECT_FALSE(::IsWindow(g_modalWindow));
+    EXPECT_EQ(nullptr, dialog.GetSafeHwnd());
 }
