@@ -87,7 +87,24 @@ use_prefix() {
     mkdir -p "$TESVO_CACHE"
     # Some of Wine's own set-up programs crash under emulation; with the debugger
     # off they just end instead of waiting for a click on an error dialog.
-    WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d" "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
+    WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d" timeout 600 "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
+    # Bounded all the same: a set-up program left hanging must not hold us up.
     timeout 300 wineserver -w || wineserver -k || true
   fi
+}
+
+# start_session ARCH: a persistent wineserver for the prefix in use, once a
+# program of it can make a window. Under qemu the 32-bit desktop process now and
+# then crashes as it starts, and the programs of that session then have no
+# display; the session is started again, up to five times, then left as it is.
+start_session() {
+  local try
+  for try in 1 2 3 4 5; do
+    wineserver -p
+    timeout 300 "$(wine_for "$1")" "$TESVO_ROOT/build/$1/out/desktop_check.exe" >/dev/null 2>&1 && return 0
+    echo "the Wine session had no working desktop (try $try); starting it again" >&2
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  done
+  wineserver -p
 }

@@ -4,7 +4,6 @@
 #include "tests/support/E2EFixture.h"
 #include "bench/startup/FakeTray.h"
 #include <shellapi.h>
-#include <cstdio>
 
 namespace {
 
@@ -88,10 +87,8 @@ TEST_F(E2ETest, ClosingDuringAnUpdateEndsTheAgentWithinSecondsAndTakesItsIcon)
     ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return tray.FindAdd(agent.ProcessId(), seen) >= 0; }, 5000));
 
-    const DWORD start = ::GetTickCount();
     ::PostMessageA(FindMarker(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(agent.WaitForExit(10000));
-    std::printf("closed %lu ms after WM_CLOSE\n", static_cast<unsigned long>(::GetTickCount() - start));
     const std::vector<std::string> expected = {"BeginBatch", "RunUpdate \"Zulu\"", "EndBatch"};
     EXPECT_EQ(expected, Ops({"BeginBatch", "RunUpdate", "RefreshCatalog", "EndBatch"}));
     EXPECT_EQ("left running", ReadEntryString("Zulu", "LastOutcome"));

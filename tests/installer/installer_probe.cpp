@@ -4,7 +4,7 @@
 // below HKEY_LOCAL_MACHINE in this program's own view. Requests and answers:
 //   wait-marker MS          "yes PID" of the agent owning the marker window, or "no"
 //   wait-gone MS, close MS  "yes" once the marker window is gone (close sends it WM_CLOSE first)
-//   alive PID               "yes" or "no";  process-path PID: "path P" or "none"
+//   alive PID               "yes" or "no"
 //   subkeys KEY             "subkeys" and the sorted names, or "missing"
 //   value KEY NAME          "sz TEXT", "dword N" or "missing"
 //   set-sz KEY NAME TEXT, set-dword KEY NAME N, del-key KEY, del-value KEY NAME: "ok" or "fail"
@@ -48,24 +48,6 @@ template <typename Done> bool WaitFor(Done done, DWORD ms)
 HWND Marker()
 {
     return ::FindWindowW(L"Tesvo", L"Tesvo");
-}
-
-std::string ProcessPath(DWORD pid)
-{
-    // QueryFullProcessImageNameW (Vista on) asks Wine's server; reading the
-    // other process's memory fails under qemu.
-    using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-    auto query = reinterpret_cast<QueryImageName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
-    constexpr DWORD kQueryLimitedInformation = 0x1000;
-    HANDLE process = query ? ::OpenProcess(kQueryLimitedInformation, FALSE, pid) : nullptr;
-    wchar_t path[MAX_PATH * 2] = L"";
-    DWORD length = MAX_PATH * 2;
-    if (!process || !query(process, 0, path, &length))
-        length = 0;
-    if (process)
-        ::CloseHandle(process);
-    return length ? "path " + Utf8(path, length) : "none";
 }
 
 std::string Subkeys(HKEY key)
@@ -140,8 +122,6 @@ std::string Answer(const std::vector<std::string>& f)
             ::CloseHandle(process);
         return running ? "yes" : "no";
     }
-    if (command == "process-path")
-        return ProcessPath(number(1));
     if (command == "run")
         return Run(number(1), arg(2));
     if (command == "del-key") {

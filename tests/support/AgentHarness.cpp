@@ -33,11 +33,6 @@ void TestAgent::Destroy()
     }
 }
 
-void TestAgent::Pump(DWORD ms)
-{
-    PumpMessages(ms);
-}
-
 BOOL TestAgent::NotifyShell(DWORD message, NOTIFYICONDATAA* record)
 {
     // The shell refuses a second add of the same icon and a delete of a missing one.

@@ -3,6 +3,7 @@
 // notification area replaced by a model that records every call.
 #pragma once
 #include "app/AgentDlg.h"
+#include "tests/support/WineHelpers.h"
 #include <map>
 #include <string>
 
@@ -24,7 +25,7 @@ public:
     // Creates the window and handles what start-up posts (the Activate command).
     bool Start();
     void Destroy();
-    void Pump(DWORD ms = 50);
+    void Pump(DWORD ms = 50) { PumpMessages(ms); }
     void Command(UINT id) { ::SendMessageA(m_hWnd, WM_COMMAND, id, 0); }
 
     // Icons the modelled notification area shows now, by identifier.

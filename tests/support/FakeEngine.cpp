@@ -74,7 +74,6 @@ KORVANTE_API int GetSchedule(const char* name, int*, int*, int* kind, int* a, in
     return 1;
 }
 
-
 KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 {
     Log("GetNextTime " + Quote(name));

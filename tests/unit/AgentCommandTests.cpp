@@ -35,20 +35,13 @@ TEST_F(AgentTest, ProductCommandsCountFromTheHeadOfAFreshListAndOthersDoNothing)
     }
     EXPECT_TRUE(::IsWindow(agent.m_hWnd));
     EXPECT_TRUE(agent.m_bActive);
-}
 
-TEST_F(AgentTest, AProductCommandPastTheEndOfTheRegisteredListCallsNothing)
-{
-    RegisterProducts({"A", "B", "C"});
-    ASSERT_TRUE(agent.Start());
-    ForgetCalls();
-    EXPECT_FALSE(agent.ScheduleProduct(464));
-    EXPECT_TRUE(Calls().empty());
-    EXPECT_TRUE(agent.ScheduleProduct(448));
-    EXPECT_TRUE(Called("EditSchedule A"));
-
-    DeleteProductKey();
-    ForgetCalls();
-    EXPECT_FALSE(agent.ScheduleProduct(416));
-    EXPECT_TRUE(Calls().empty());
+    // Past the end of a shorter list, or of none, nothing either.
+    for (const auto& [products, id] : {std::make_pair(std::vector<std::string>{"A", "B", "C"}, 464u), {{}, 416u}}) {
+        DeleteProductKey();
+        RegisterProducts(products);
+        ForgetCalls();
+        EXPECT_FALSE(agent.ScheduleProduct(id)) << products.size() << " products";
+        EXPECT_TRUE(Calls().empty());
+    }
 }

@@ -1,10 +1,7 @@
 // The catalog path beside the program and the import through the update library.
-#include "app/AgentDlg.h"
 #include "catalog/CatalogPath.h"
-#include "tests/support/FakeEngine.h"
+#include "tests/support/AgentFixture.h"
 #include "tests/support/SameSequence.h"
-#include "tests/support/WineHelpers.h"
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 
@@ -48,14 +45,9 @@ TEST(CatalogPath, ReplacesTheProgramNameWithinTheBuffer)
 
 // The library rewrites the catalog inside its batch; only what stands in the
 // file once the batch is closed counts, and nothing is registered before then.
-TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
+TEST_F(AgentTest, ImportRegistersTheCatalogReadAfterTheLibraryBatchCloses)
 {
-    DeleteProductKey();
-    const std::string catalogPath = ProgramDir() + "Tesvo.cfg";
-    const bool shippedExists = ::GetFileAttributesA(catalogPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const std::string shipped = ReadFileText(catalogPath);
     WriteFileText(catalogPath, "Stale\n");
-    g_fakeEngine.Reset();
     Names registeredAtEnd = {"(not called)"};
     g_fakeEngine.onCall = [&](const std::string& call) {
         if (call.rfind("RefreshCatalog", 0) == 0)
@@ -63,17 +55,8 @@ TEST(CatalogImport, RegistersTheCatalogReadAfterTheLibraryBatchCloses)
         if (call == "EndBatch")
             registeredAtEnd = RegisteredProducts(), WriteFileText(catalogPath, "Editor\r\nViewer\r\n");
     };
-    CAgentDlg().ImportCatalog();
-    g_fakeEngine.onCall = nullptr;
-    if (shippedExists)
-        WriteFileText(catalogPath, shipped);
-    else
-        ::DeleteFileA(catalogPath.c_str());
-
-    EXPECT_TRUE(SameSequence({"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"}, g_fakeEngine.calls));
+    agent.ImportCatalog();
+    EXPECT_TRUE(SameSequence({"BeginBatch", "RefreshCatalog 0 " + catalogPath, "EndBatch"}, Calls()));
     EXPECT_EQ(registeredAtEnd, Names{});
-    Names registered = RegisteredProducts();
-    std::sort(registered.begin(), registered.end());
-    EXPECT_EQ(registered, (Names{"Editor", "Viewer"}));
-    DeleteProductKey();
+    EXPECT_EQ(RegisteredProducts(), (Names{"Editor", "Viewer"}));
 }

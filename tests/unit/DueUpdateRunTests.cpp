@@ -195,21 +195,6 @@ TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
     EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
 }
 
-TEST_F(AgentTest, ATimeThatStaysPastIsRunAgainAfterASecondNotAtOnce)
-{
-    RegisterProducts({"Alpha"});
-    // The library does not move it: the due-time query says "do not advance".
-    const double past = SecondsFromNow(-60);
-    g_fakeEngine.entries["Alpha"] = FakeEntry{past, 0, past, 0, 1, 0, 0};
-    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
-    auto runs = [] { return g_fakeEngine.CallsStartingWith({"BeginBatch"}).size(); };
-    ASSERT_TRUE(agent.Start());
-    ASSERT_TRUE(WaitUntil([&] { return runs() == 1; }, 2000));
-    agent.Pump(600);
-    EXPECT_EQ(1u, runs());
-    EXPECT_TRUE(WaitUntil([&] { return runs() == 2; }, 2000));
-}
-
 TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
 {
     RegisterProducts({"Alpha"});

@@ -14,12 +14,12 @@ TEST_F(KorvanteTest, CatalogIsReplacedFromItsSourceOrLeftAlone)
     WriteFileText(catalog, "Old\r\n");
     ::DeleteFileA(source.c_str());
     EXPECT_EQ(refresh(catalog), "no catalog source: Old\r\n");
-    SetText("", "CatalogSource", source);
+    SetEntryValue("", "CatalogSource", source);
     EXPECT_EQ(refresh(catalog), "catalog source unreadable: Old\r\n");
-    SetText("", "CatalogSource", ProgramDir());
+    SetEntryValue("", "CatalogSource", ProgramDir());
     EXPECT_EQ(refresh(catalog), "catalog source unreadable: Old\r\n");
     WriteFileText(source, std::string(16 * 1024 * 1024 + 1, 'x'));   // one byte over the bound
-    SetText("", "CatalogSource", source);
+    SetEntryValue("", "CatalogSource", source);
     EXPECT_EQ(refresh(catalog), "catalog not copied: Old\r\n");
     WriteFileText(source, "Tesvo Demo Editor\r\n");
     EXPECT_EQ(refresh(""), "bad catalog path: Old\r\n");

@@ -89,5 +89,5 @@ TEST_F(KorvanteDialogTest, CancelAndUnusableNamesOrFieldsChangeNothing)
         EXPECT_EQ(Edit(name, [](HWND dialog) { Click(dialog, IDCANCEL); }), 0);
         EXPECT_FALSE(m_seen);
     }
-    EXPECT_EQ(ValueText("Ghost", "ScheduleKind"), "(missing)");
+    EXPECT_EQ(RegisteredProducts(), std::vector<std::string>{"Alpha"});
 }

@@ -1,9 +1,8 @@
 // Test base for korvante.dll: each test loads the library from the test program's
 // folder, binds its calls by ordinal as the agent does, and starts with no product
-// key and no journal.
+// key.
 #pragma once
 #include "engine/Korvante.h"
-#include "engine/ProductKey.h"
 #include "framework/OleDateTime.h"
 #include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
@@ -23,7 +22,6 @@ protected:
     void SetUp() override
     {
         DeleteProductKey();
-        ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
         m_module = ::LoadLibraryA((ProgramDir() + "korvante.dll").c_str());
         ASSERT_NE(m_module, nullptr);
 #define KORVANTE_BIND(name, ordinal) Bind(name, ordinal);
@@ -31,7 +29,6 @@ protected:
     }
     void TearDown() override
     {
-        ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
         if (m_module)
             ::FreeLibrary(m_module);
     }
@@ -42,33 +39,13 @@ protected:
         return time == 0.0 ? std::string("none") : std::string(COleDateTime(time).Format("%Y-%m-%d %H:%M:%S"));
     }
 
-    // An entry's registry value ("" is the product key), as a user sets it with reg add.
-    static void SetValue(const std::string& entry, const char* value, DWORD type, const void* data, DWORD size)
-    {
-        HKEY key;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                    nullptr, &key, nullptr), ERROR_SUCCESS);
-        ::RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
-        ::RegCloseKey(key);
-    }
-    static void SetText(const std::string& entry, const char* value, const std::string& text)
-    {
-        SetValue(entry, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-    }
+    // An entry's schedule as a user sets it with reg add ("" is the product key).
     static void Schedule(const std::string& entry, DWORD kind, DWORD a, DWORD b, double next)
     {
         for (const auto& [value, number] : {std::make_pair("ScheduleKind", kind), {"ScheduleA", a}, {"ScheduleB", b}})
-            SetValue(entry, value, REG_DWORD, &number, sizeof number);
+            SetEntryValue(entry, value, number);
         if (next != 0.0)
-            SetText(entry, "NextTime", Text(next));
-    }
-    // A REG_SZ value's text; "(missing)" when it is not there.
-    static std::string ValueText(const std::string& entry, const char* value)
-    {
-        char text[1024] = "";
-        DWORD size = sizeof text - 1;
-        return ::RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size)
-                       == ERROR_SUCCESS ? text : "(missing)";
+            SetEntryValue(entry, "NextTime", Text(next));
     }
     // GetNextTime's time as text, its result in *result.
     std::string NextText(const char* entry, int* result = nullptr)
@@ -126,10 +103,6 @@ protected:
     KORVANTE_CALLS(KORVANTE_POINTER)
 
 private:
-    static std::string KeyPath(const std::string& entry)
-    {
-        return kProductKeyPath + (entry.empty() ? "" : "\\" + entry);
-    }
     template <typename Function>
     void Bind(Function& function, int ordinal)
     {

@@ -6,20 +6,20 @@ TEST_F(KorvanteTest, NextTimeIsKeptAsTextInTheEntrysKey)
 {
     RegisterProducts({"Alpha"});
     EXPECT_EQ(SetNextTime("Alpha", COleDateTime(2031, 2, 3, 4, 5, 6)), 1);
-    EXPECT_EQ(ValueText("Alpha", "NextTime"), "2031-02-03 04:05:06");
+    EXPECT_EQ(ReadEntryString("Alpha", "NextTime"), "2031-02-03 04:05:06");
     EXPECT_EQ(SetNextTime("Alpha", COleDateTime(0.0)), 1);
-    EXPECT_EQ(ValueText("Alpha", "NextTime"), "(missing)");
-    SetText("Alpha", "NextTime", "2031-02-03 04:05");
+    EXPECT_EQ(ReadEntryString("Alpha", "NextTime"), "");
+    SetEntryValue("Alpha", "NextTime", "2031-02-03 04:05");
     EXPECT_EQ(NextText("Alpha"), "2031-02-03 04:05:00");
     for (const char* bad : {"2031-02-30 04:05:00", "2100-02-29 04:05", "2031-02-03 24:00", "tomorrow", ""}) {
-        SetText("Alpha", "NextTime", bad);
+        SetEntryValue("Alpha", "NextTime", bad);
         EXPECT_EQ(NextText("Alpha"), "none") << bad;
     }
     // Only the default entry's key is made by a write.
     EXPECT_EQ(SetNextTime("Ghost", COleDateTime(2031, 2, 3, 4, 5, 6)), 0);
     DeleteProductKey();
     EXPECT_EQ(SetNextTime("", COleDateTime(2031, 2, 3, 4, 5, 6)), 1);
-    EXPECT_EQ(NextText("") + "|" + ValueText("Ghost", "NextTime"), "2031-02-03 04:05:06|(missing)");
+    EXPECT_EQ(NextText("") + "|" + ReadEntryString("Ghost", "NextTime"), "2031-02-03 04:05:06|");
 }
 
 TEST_F(KorvanteTest, ATimeDueThisVerySecondIsReportedOneSecondLater)
@@ -28,7 +28,7 @@ TEST_F(KorvanteTest, ATimeDueThisVerySecondIsReportedOneSecondLater)
     // The agent sees a time as come only once now is strictly later.
     for (int attempt = 0; attempt < 5; ++attempt) {
         const double now = Now();
-        SetText("Alpha", "NextTime", Text(now));
+        SetEntryValue("Alpha", "NextTime", Text(now));
         int result = -1;
         const std::string reported = NextText("Alpha", &result);
         if (Now() == now) {
@@ -83,9 +83,9 @@ TEST_F(KorvanteTest, AfterARunNoEntryReportsATimeInThePast)
     COleDateTime hourly;
     GetNextTime("Hourly", &hourly);
     EXPECT_NEAR(hourly.m_dt, Now() + 2 * kHour, 2.0 / 86400);
-    EXPECT_EQ(ValueText("Hourly", "NextTime"), NextText("Hourly")) << "a moved time is stored";
+    EXPECT_EQ(ReadEntryString("Hourly", "NextTime"), NextText("Hourly")) << "a moved time is stored";
     EXPECT_EQ(NextText("Later"), Text(later));
-    EXPECT_EQ(ValueText("Weekly", "LastOutcome") + ValueText("Later", "LastOutcome"), "no command(missing)");
+    EXPECT_EQ(ReadEntryString("Weekly", "LastOutcome") + ReadEntryString("Later", "LastOutcome"), "no command");
 }
 
 // The agent's start-up: it imports the catalog in a bracket of its own, right
@@ -102,10 +102,11 @@ TEST_F(KorvanteTest, TheStartUpImportLeavesDueProductsToTheRunAfterIt)
     BeginBatch();
     RefreshCatalog(0, engine, (ProgramDir() + "korvante-catalog.cfg").c_str());
     EndBatch();
-    EXPECT_EQ(ValueText("", "LastBatch"), "(missing)") << "the import is no run";
+    EXPECT_EQ(ReadEntryString("", "LastBatch"), "") << "the import is no run";
     EXPECT_EQ(NextText("Solo"), Text(past)) << "the import passes no time";
 
     EXPECT_EQ(RunDue({"Solo", "Daily"}), " Solo Daily");
-    EXPECT_EQ(ValueText("Solo", "LastOutcome") + "|" + ValueText("Daily", "LastOutcome"), "no command|no command");
+    EXPECT_EQ(ReadEntryString("Solo", "LastOutcome") + "|" + ReadEntryString("Daily", "LastOutcome"),
+              "no command|no command");
     ExpectNothingPast({"", "Solo", "Daily"});
 }

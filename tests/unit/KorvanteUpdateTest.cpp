@@ -11,7 +11,7 @@ protected:
     {
         char engine[260] = "", a[260] = "", b[260] = "";
         if (command)
-            SetText(entry, "UpdateCommand", command);
+            SetEntryValue(entry, "UpdateCommand", command);
         m_result = RunUpdate(entry, engine, a, b, 0);
         return engine;
     }
@@ -32,15 +32,15 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
 
 TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
 {
-    SetText("Alpha", "UpdateCommand", "cmd.exe /c exit 0");
-    SetText("Alpha", "WorkingDirectory", "C:\\windows");
+    SetEntryValue("Alpha", "UpdateCommand", "cmd.exe /c exit 0");
+    SetEntryValue("Alpha", "WorkingDirectory", "C:\\windows");
     char jobs[3][260];
     memset(jobs, 'x', sizeof jobs);
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[0], jobs[1]), 1);
     EXPECT_EQ(std::string(jobs[0]) + "|" + jobs[1], "cmd.exe /c exit 0|C:\\windows");
     // A command that fills the buffer with its terminator is no command (one byte
     // stays back for a stored string without one), and nothing is written past it.
-    SetText("Alpha", "UpdateCommand", std::string(259, 'c'));
+    SetEntryValue("Alpha", "UpdateCommand", std::string(259, 'c'));
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 0);
     EXPECT_EQ(std::string(jobs[1]) + jobs[2][0], "x");
 }
@@ -48,21 +48,21 @@ TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
 TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
 {
     const std::string dir = ProgramDir(), before = Text(Now());
-    SetText("Alpha", "WorkingDirectory", dir);
+    SetEntryValue("Alpha", "WorkingDirectory", dir);
     EXPECT_EQ(Run("Alpha", "cmd.exe /c echo here> korvante-cwd.txt"), "exit 0");
     EXPECT_EQ(m_result, 1);
     EXPECT_EQ(ReadFileText(dir + "korvante-cwd.txt"), "here\r\n");
     ::DeleteFileA((dir + "korvante-cwd.txt").c_str());
-    EXPECT_GE(ValueText("Alpha", "LastRun"), before);
+    EXPECT_GE(ReadEntryString("Alpha", "LastRun"), before);
     for (const auto& [command, outcome] : {std::make_pair("cmd.exe /c exit 3", "exit 3"),
                                            {"C:\\no\\such\\updater.exe", "failed to start"}, {"", "no command"}}) {
         EXPECT_EQ(Run("Alpha", command), outcome);
-        EXPECT_EQ(ValueText("Alpha", "LastOutcome") + " " + std::to_string(m_result), std::string(outcome) + " 0");
+        EXPECT_EQ(ReadEntryString("Alpha", "LastOutcome") + " " + std::to_string(m_result), std::string(outcome) + " 0");
     }
-    EXPECT_EQ(Run("Ghost", nullptr) + ValueText("Ghost", "LastOutcome"), "no entry(missing)");
+    EXPECT_EQ(Run("Ghost", nullptr) + ReadEntryString("Ghost", "LastOutcome"), "no entry");
     // A command that overruns its time is ended.
     const DWORD seconds = 1, start = ::GetTickCount();
-    SetValue("Alpha", "UpdateTimeoutSeconds", REG_DWORD, &seconds, sizeof seconds);
+    SetEntryValue("Alpha", "UpdateTimeoutSeconds", seconds);
     EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out");
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }

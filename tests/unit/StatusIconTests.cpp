@@ -19,21 +19,6 @@ std::pair<std::string, bool> OnlyIcon(const TestAgent& agent)
 
 } // namespace
 
-TEST_F(AgentTest, StartUpShowsOneIconForTheAgentWindowUntilItIsDestroyed)
-{
-    ASSERT_TRUE(agent.Start());
-    ASSERT_EQ(1u, agent.shownIcons.size());
-    const IconCall& icon = agent.shownIcons.begin()->second;
-    EXPECT_EQ("No Update.", icon.tip);
-    EXPECT_EQ(AgentIcon(IDI_ACTIVE), icon.icon);
-    EXPECT_EQ(agent.m_hWnd, icon.window);
-    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), icon.flags);
-    EXPECT_EQ(kTrayCallbackMessage, icon.callback);
-    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), icon.size);
-    agent.Destroy();
-    EXPECT_TRUE(agent.shownIcons.empty());
-}
-
 TEST_F(AgentTest, EveryChangeOfStateOrTimeOrShellKeepsExactlyOneIcon)
 {
     // The earliest time wins, a product's over the default entry's.
@@ -45,6 +30,12 @@ TEST_F(AgentTest, EveryChangeOfStateOrTimeOrShellKeepsExactlyOneIcon)
     const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     using Shown = std::pair<std::string, bool>;
     EXPECT_EQ(Shown(kAt, false), OnlyIcon(agent));
+    // What every shell from the first one reads: the size of its record, this window and message.
+    const IconCall& icon = agent.shownIcons[kTrayIconId];
+    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), icon.size);
+    EXPECT_EQ(agent.m_hWnd, icon.window);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), icon.flags);
+    EXPECT_EQ(kTrayCallbackMessage, icon.callback);
     agent.Command(ID_SUSPEND_AGENT);
     EXPECT_EQ(Shown("Tesvo: Suspended", true), OnlyIcon(agent));
     // A restarted shell knows no icon: it gets it back as it was.
@@ -83,4 +74,7 @@ TEST_F(AgentTest, TheTipShowsAnyTimeWhateverItsStatusCutAtTheShellsField)
     agent.ShowTrayIcon(IDI_ACTIVE, CString(std::string(200, 'x').c_str()));
     EXPECT_EQ(std::string(63, 'x'), OnlyIcon(agent).first);
     EXPECT_TRUE(agent.shownIcons[kTrayIconId].tipBounded);
+    // The icon goes with the window, however it ends.
+    agent.Destroy();
+    EXPECT_TRUE(agent.shownIcons.empty());
 }
