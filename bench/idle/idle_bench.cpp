@@ -78,7 +78,7 @@ int main(int argc, char** argv)
             return 1;
         }
         int added = -1;
-        PumpUntil([&] { return (added = tray.FindAdd(child.process.dwProcessId, seen)) >= 0; }, kStartLimitMs);
+        WaitUntil([&] { return (added = tray.FindAdd(child.process.dwProcessId, seen)) >= 0; }, kStartLimitMs);
         if (added < 0) {
             std::printf("idle: %s added no icon\n", child.name);
             return 1;
@@ -86,7 +86,7 @@ int main(int argc, char** argv)
         child.iconWindow = tray.Events()[added].window;
     }
     // Let start-up work finish before the span begins.
-    PumpUntil([] { return false; }, 3000);
+    PumpMessages(3000);
 
     const size_t eventsBefore = tray.Events().size();
     const size_t journalBefore = CountLines(journal, "");
@@ -95,12 +95,12 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     if (dueSeconds >= 0) {
         // A second in, so that the span holds the time change's own work too.
-        PumpUntil([] { return false; }, 1000);
+        PumpMessages(1000);
         if (!ScheduleProduct(dueSeconds) || !::PostMessageA(children[0].iconWindow, WM_TIMECHANGE, 0, 0))
             std::printf("idle: could not set the due time\n");
     }
 
-    PumpUntil([] { return false; }, static_cast<DWORD>(seconds) * 1000 - (dueSeconds >= 0 ? 1000 : 0));
+    PumpMessages(static_cast<DWORD>(seconds) * 1000 - (dueSeconds >= 0 ? 1000 : 0));
 
     const size_t journalLines = CountLines(journal, "") - journalBefore;
     std::printf("IDLE END\n");
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
                 static_cast<unsigned>(CountLines(journal, "BeginBatch") - runsBefore));
     std::fflush(stdout);
     // Give the caller a moment to read the kernel's counters before the end.
-    PumpUntil([] { return false; }, 3000);
+    PumpMessages(3000);
     for (Child& child : children)
         EndChild(child.process, child.iconWindow, 60000);
     return 0;

@@ -139,7 +139,7 @@ double g_agentMs = 0;   // time spent inside the runs
 
 bool RunOnce(HWND agent, ULONGLONG& lastEnded)
 {
-    PumpUntil([&] { return NowSeconds() > lastEnded; }, 5000);
+    WaitUntil([&] { return NowSeconds() > lastEnded; }, 5000);
     const std::string past = LocalTimeText(-1);
     for (const char* name : kDueProducts)
         SetEntryValue(name, "NextTime", past);
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
         return 1;
     }
     HWND agent = nullptr;
-    PumpUntil(
+    WaitUntil(
         [&] {
             agent = FindProcessWindow(process.dwProcessId, "#32770");
             return (agent && FindProcessWindow(process.dwProcessId, "Tesvo")) ||
@@ -220,7 +220,7 @@ int main(int argc, char** argv)
         return 1;
     }
     // Let start-up settle, then the first runs, which load what later runs reuse.
-    PumpUntil([] { return false; }, 1000);
+    PumpMessages(1000);
     ULONGLONG lastEnded = 0;
     for (int i = 0; i < kWarmupRuns; ++i)
         RunOnce(agent, lastEnded);

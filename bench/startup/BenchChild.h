@@ -34,7 +34,7 @@ inline void EndChild(PROCESS_INFORMATION& process, HWND iconWindow, DWORD ms)
     if (target)
         ::PostMessageA(target, WM_CLOSE, 0, 0);
     const bool ended =
-        PumpUntil([&] { return ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, target ? ms : 0);
+        WaitUntil([&] { return ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, target ? ms : 0);
     if (!ended) {
         ::TerminateProcess(process.hProcess, 1);
         ::WaitForSingleObject(process.hProcess, 10000);

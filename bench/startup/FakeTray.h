@@ -35,26 +35,6 @@ private:
     std::vector<TrayEvent> m_events;
 };
 
-// Dispatches this thread's messages until done() or ms pass; returns done().
-template <typename Done> bool PumpUntil(Done done, DWORD ms)
-{
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        if (done())
-            return true;
-        const DWORD spent = ::GetTickCount() - start;
-        if (spent >= ms)
-            return false;
-        // Sent messages (WM_COPYDATA) are delivered while we wait here.
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent < 10 ? ms - spent : 10, QS_ALLINPUT);
-    }
-}
-
 inline double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
 {
     LARGE_INTEGER frequency;

@@ -27,7 +27,7 @@ double MeasureOnce(FakeTray& tray, const Program& program)
     // A copy of the agent left over would make the new one end at once.
     if (HWND marker = ::FindWindowA("Tesvo", "Tesvo")) {
         ::PostMessageA(marker, WM_CLOSE, 0, 0);
-        PumpUntil([] { return ::FindWindowA("Tesvo", "Tesvo") == nullptr; }, kEndLimitMs);
+        WaitUntil([] { return ::FindWindowA("Tesvo", "Tesvo") == nullptr; }, kEndLimitMs);
     }
     const size_t seen = tray.Events().size();
     PROCESS_INFORMATION process{};
@@ -36,7 +36,7 @@ double MeasureOnce(FakeTray& tray, const Program& program)
     if (!StartChild(program.path, process))
         return -1.0;
     int added = -1;
-    PumpUntil(
+    WaitUntil(
         [&] {
             added = tray.FindAdd(process.dwProcessId, seen);
             return added >= 0 || ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;

@@ -6,6 +6,7 @@
 // library's journal and the registry values the library keeps.
 // agent_watch close [DESKTOP]: ends the agent by closing its marker window, as the
 // installer does, and waits for it to go.
+#include "engine/ProductKey.h"
 #include "scripts/watch/AgentJournal.h"
 #include "scripts/watch/TrayTip.h"
 #include <windows.h>
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 constexpr char kMarkerName[] = "Tesvo";
 constexpr char kSuspendedText[] = "Tesvo: Suspended";
 
@@ -43,7 +43,7 @@ std::set<std::string> RegisteredProducts()
 {
     std::set<std::string> names;
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)
         return names;
     char name[MAX_PATH];
     for (DWORD i = 0;; ++i) {
@@ -59,7 +59,7 @@ std::set<std::string> RegisteredProducts()
 // A text value of a product's subkey, or fallback when there is none.
 std::string ProductValue(const std::string& product, const char* value, const char* fallback)
 {
-    const std::string path = std::string(kProductKey) + "\\" + product;
+    const std::string path = std::string(kProductKeyPath) + "\\" + product;
     char text[MAX_PATH] = "";
     HKEY key;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)

@@ -9,7 +9,7 @@
 //   value KEY NAME          "sz TEXT", "dword N" or "missing"
 //   set-sz KEY NAME TEXT, set-dword KEY NAME N, del-key KEY, del-value KEY NAME: "ok" or "fail"
 //   run MS COMMANDLINE      "exit N", "timeout" or "fail" (the line as given: /D= needs it unquoted)
-#include <windows.h>
+#include "tests/support/AgentProcess.h"
 #include <shlwapi.h>
 #include <algorithm>
 #include <cstdio>
@@ -34,20 +34,6 @@ std::string Utf8(const wchar_t* wide, DWORD length)
     text.resize(::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), &text[0],
                                       static_cast<int>(text.size()), nullptr, nullptr));
     return text;
-}
-
-// Polls every 100 ms until done() or ms have passed.
-template <typename Done> bool WaitFor(Done done, DWORD ms)
-{
-    for (const DWORD start = ::GetTickCount(); !done(); ::Sleep(100))
-        if (::GetTickCount() - start >= ms)
-            return false;
-    return true;
-}
-
-HWND Marker()
-{
-    return ::FindWindowW(L"Tesvo", L"Tesvo");
 }
 
 std::string Subkeys(HKEY key)
@@ -105,15 +91,15 @@ std::string Answer(const std::vector<std::string>& f)
     auto okFail = [](bool ok) { return std::string(ok ? "ok" : "fail"); };
 
     if (command == "wait-marker") {
-        WaitFor([] { return Marker() != nullptr; }, number(1));
+        WaitUntil([] { return FindMarker() != nullptr; }, number(1));
         DWORD pid = 0;
-        HWND marker = Marker();
+        HWND marker = FindMarker();
         return marker && ::GetWindowThreadProcessId(marker, &pid) ? "yes " + std::to_string(pid) : "no";
     }
     if (command == "close" || command == "wait-gone") {
-        if (HWND marker = command == "close" ? Marker() : nullptr)
+        if (HWND marker = command == "close" ? FindMarker() : nullptr)
             ::PostMessageW(marker, WM_CLOSE, 0, 0);
-        return WaitFor([] { return Marker() == nullptr; }, number(1)) ? "yes" : "no";
+        return WaitUntil([] { return FindMarker() == nullptr; }, number(1)) ? "yes" : "no";
     }
     if (command == "alive") {
         HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, number(1));

@@ -94,20 +94,9 @@ public:
     std::vector<MenuEntry> items;
 
 private:
-    static BOOL CALLBACK FindPopup(HWND window, LPARAM found)
-    {
-        char className[16] = "";
-        ::GetClassNameA(window, className, sizeof className);
-        if (lstrcmpA(className, "#32768") != 0 || !::IsWindowVisible(window))
-            return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
-        HWND open = nullptr;
-        ::EnumThreadWindows(::GetCurrentThreadId(), &FindPopup, reinterpret_cast<LPARAM>(&open));
+        const HWND open = FindProcessWindow(::GetCurrentProcessId(), "#32768", true);
         GUITHREADINFO gui{};
         gui.cbSize = sizeof gui;
         ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
