@@ -3,6 +3,7 @@
 #include "korvante/CatalogRefresh.h"
 #include "korvante/BoundedText.h"
 #include "korvante/EntryKey.h"
+#include "korvante/SystemCalls.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ bool RefreshCatalogFile(const char* path, char* status)
         CopyToBuffer(status, "catalog not copied");
         return false;
     }
-    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!System().moveFileEx(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileA(temporary);
         CopyToBuffer(status, "catalog not replaced");
         return false;

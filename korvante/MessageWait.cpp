@@ -1,5 +1,6 @@
 // Waiting on a handle while still dispatching the thread's window messages.
 #include "korvante/MessageWait.h"
+#include "korvante/SystemCalls.h"
 
 DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
 {
@@ -17,7 +18,7 @@ DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
         const DWORD spent = ::GetTickCount() - start;
         const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
         // Wakes for the handle or for a message that came after the queue was emptied.
-        const DWORD woken = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+        const DWORD woken = System().msgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0)
             return WAIT_OBJECT_0;
         if (woken != WAIT_OBJECT_0 + 1)
