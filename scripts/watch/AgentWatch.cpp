@@ -4,6 +4,9 @@
 // outcome and next time, the catalog refresh and the names it registered, and
 // the end of the agent. Everything is read from the agent's windows, the
 // library's journal and the registry values the library keeps.
+// In system-menu mode the status is read from the minimized window's caption.
+// agent_watch command ID [DESKTOP]: gives the agent a command of its menu
+// (3200 Suspend, 4800 Activate), as choosing it there does.
 // agent_watch close [DESKTOP]: ends the agent by closing its marker window, as the
 // installer does, and waits for it to go.
 #include "engine/ProductKey.h"
@@ -12,6 +15,7 @@
 #include <windows.h>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <set>
@@ -39,11 +43,11 @@ void Say(const char* format, ...)
     std::fflush(stdout);
 }
 
-std::set<std::string> RegisteredProducts()
+std::set<std::string> RegisteredProducts(REGSAM view = g_registryView)
 {
     std::set<std::string> names;
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ | g_registryView, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return names;
     char name[MAX_PATH];
     for (DWORD i = 0;; ++i) {
@@ -127,31 +131,54 @@ void ReportBracket(const JournalBracket& bracket, std::set<std::string>& known, 
 
 struct AgentWindow {
     DWORD processId;
-    HWND shown;
+    bool shownOnly;
+    HWND found;
 };
 
-BOOL CALLBACK FindShownWindow(HWND window, LPARAM context)
+// The agent's own window, a dialog: the one it shows in system-menu mode, or
+// the hidden one that takes its menu's commands in icon mode.
+BOOL CALLBACK FindAgentWindow(HWND window, LPARAM context)
 {
     auto agent = reinterpret_cast<AgentWindow*>(context);
     DWORD owner = 0;
+    char name[16] = "";
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner != agent->processId || !::IsWindowVisible(window))
+    ::GetClassNameA(window, name, sizeof name);
+    if (owner != agent->processId || lstrcmpA(name, "#32770") != 0 ||
+        (agent->shownOnly && !::IsWindowVisible(window)))
         return TRUE;
-    agent->shown = window;
+    agent->found = window;
     return FALSE;
+}
+
+HWND AgentWindowOf(DWORD processId, bool shownOnly)
+{
+    AgentWindow agent{processId, shownOnly, nullptr};
+    ::EnumWindows(FindAgentWindow, reinterpret_cast<LPARAM>(&agent));
+    return agent.found;
+}
+
+// The status as the user sees it: the caption of the minimized window in
+// system-menu mode, else the icon's tooltip.
+std::string StatusShown(DWORD processId)
+{
+    HWND shown = AgentWindowOf(processId, true);
+    char caption[128] = "";
+    if (shown && ::IsIconic(shown) && ::GetWindowTextA(shown, caption, sizeof caption))
+        return caption;
+    return ReadTrayTip();
 }
 
 // Where the status goes besides the icon: a visible agent window is the
 // minimized window of system-menu mode, whose caption carries the status.
 void ReportPresentation(DWORD processId)
 {
-    AgentWindow agent{processId, nullptr};
-    ::EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&agent));
+    HWND shown = AgentWindowOf(processId, true);
     char caption[128] = "";
-    if (agent.shown) {
-        ::GetWindowTextA(agent.shown, caption, sizeof caption);
-        Say("presentation: system-menu mode, a %s window captioned \"%s\", and the notification icon",
-            ::IsIconic(agent.shown) ? "minimized" : "shown", caption);
+    if (shown) {
+        ::GetWindowTextA(shown, caption, sizeof caption);
+        Say("presentation: system-menu mode, a %s window captioned \"%s\"%s", ::IsIconic(shown) ? "minimized" : "shown",
+            caption, ReadTrayTip().empty() ? "" : ", and the notification icon");
     } else {
         Say("presentation: the notification icon (no window shown)");
     }
@@ -184,6 +211,9 @@ HWND WaitForMarker(const char* desktop, int seconds)
 
 int Watch(const char* journalPath, const char* desktop)
 {
+    // The products before the agent runs, in either registry view: it may
+    // register the catalog's names as soon as its marker window is up.
+    const std::set<std::string> before64 = RegisteredProducts(0), before32 = RegisteredProducts(KEY_WOW64_32KEY);
     HWND marker = WaitForMarker(desktop, 180);
     if (!marker) {
         Say("the agent did not start: no marker window");
@@ -199,7 +229,7 @@ int Watch(const char* journalPath, const char* desktop)
         sizeof(void*) == 8 && !wow64 ? "64-bit" : "32-bit");
 
     AgentJournal journal(journalPath);
-    std::set<std::string> known = RegisteredProducts();
+    std::set<std::string> known = wow64 ? before32 : before64;
     std::string tip;
     bool presented = false;
     Totals totals;
@@ -213,7 +243,7 @@ int Watch(const char* journalPath, const char* desktop)
     while (running()) {
         for (const auto& bracket : journal.ClosedBrackets())
             ReportBracket(bracket, known, totals);
-        const std::string now = ReadTrayTip();
+        const std::string now = StatusShown(processId);
         if (now == tip)
             continue;
         if (now.empty())
@@ -243,6 +273,16 @@ int Watch(const char* journalPath, const char* desktop)
     return 0;
 }
 
+int Command(UINT id, const char* desktop)
+{
+    HWND marker = WaitForMarker(desktop, 1);
+    DWORD processId = 0;
+    if (marker)
+        ::GetWindowThreadProcessId(marker, &processId);
+    HWND agent = marker ? AgentWindowOf(processId, false) : nullptr;
+    return agent && ::PostMessageA(agent, WM_COMMAND, id, 0) ? 0 : 1;
+}
+
 int Close(const char* desktop)
 {
     HWND marker = WaitForMarker(desktop, 1);
@@ -268,8 +308,11 @@ int main(int argc, char** argv)
     const char* desktop = argc > 3 ? argv[3] : nullptr;
     if (command == "watch" && argc >= 3)
         return Watch(argv[2], desktop);
+    if (command == "command" && argc >= 3)
+        return Command(std::atoi(argv[2]), desktop);
     if (command == "close" && argc >= 2)
         return Close(argc > 2 ? argv[2] : nullptr);
-    std::fprintf(stderr, "usage: agent_watch watch JOURNAL [DESKTOP] | agent_watch close [DESKTOP]\n");
+    std::fprintf(stderr, "usage: agent_watch watch JOURNAL [DESKTOP] | agent_watch command ID [DESKTOP] |"
+                         " agent_watch close [DESKTOP]\n");
     return 2;
 }
