@@ -69,7 +69,8 @@ TEST_F(AgentTest, TheDefaultEntryMovesOnOnceItsTimeHasPassedUnlessItsKindIsNotAd
 
 TEST_F(AgentTest, TheCatalogWaitsWhileTheDefaultEntryAnswersNonzero)
 {
-    g_fakeEngine.entries[""] = FakeEntry{SecondsFromNow(3600), 1, 0.0, 0, 1, 0, 0};
+    // No time, so every timer runs, but a nonzero answer.
+    g_fakeEngine.entries[""] = FakeEntry{0.0, 1, 0.0, 0, 1, 0, 0};
     WriteFileText(catalogPath, "Delta\nEcho\n");
     ASSERT_TRUE(agent.Start());
     // Activate imported at once: the bracket closes before the names are registered.
@@ -169,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
         NestedEvent{"Timer", [](TestAgent& a) { a.SendMessage(WM_TIMER, 0, 0); }, kOneRun + kOneRun, "No Update.",
                     false},
         NestedEvent{"TimeChange", [](TestAgent& a) { a.SendMessage(WM_TIMECHANGE); }, kOneRun, "No Update.", false},
-        NestedEvent{"Suspend", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); }, kOneRun, "Tesvo: Suspended", false},
+        // The run once more that the timer asks for waits for Activate too.
+        NestedEvent{"SuspendThenTimer", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); a.SendMessage(WM_TIMER, 0, 0); },
+                    kOneRun, "Tesvo: Suspended", false},
         NestedEvent{"Schedule", [](TestAgent& a) { a.Command(ID_SCHEDULE_DEFAULT); }, kOneRun + Lines{"EditSchedule"},
                     "No Update.", false},
         NestedEvent{"Close", [](TestAgent& a) { a.Command(ID_CLOSE_AGENT); }, kCutShort, nullptr, true},
@@ -195,22 +198,64 @@ TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
     EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
 }
 
-TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
+TEST_F(AgentTest, WhileSuspendedNothingArmsTheTimerOrRunsYetTheStatusStillShowsTheTime)
 {
     RegisterProducts({"Alpha"});
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
+    g_fakeEngine.entries["Alpha"].nextTime = SecondsFromNow(3600);
     ASSERT_TRUE(agent.Start());
-    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
-    agent.SendMessage(WM_TIMECHANGE);
-    agent.Command(ID_SUSPEND_AGENT);
-    agent.Pump(3500);
-    EXPECT_FALSE(Called("BeginBatch"));
+    // For an active agent each of these sets the timer for a time ahead, or runs a time passed.
+    const struct { const char* name; std::function<void()> send; bool showsTime; } events[] = {
+        {"timer", [&] { agent.SendMessage(WM_TIMER, kScheduleTimerId, 0); }, false},
+        {"time change", [&] { agent.SendMessage(WM_TIMECHANGE); }, true},
+        {"resume", [&] { agent.SendMessage(WM_POWERBROADCAST, PBT_APMRESUMESUSPEND); }, true},
+        {"schedule", [&] { agent.Command(ID_SCHEDULE_DEFAULT); }, true}};
+    for (double seconds : {3600.0, -60.0}) {
+        agent.Command(ID_SUSPEND_AGENT);
+        g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(seconds), 0, SecondsFromNow(seconds), 0, 1, 0, 0};
+        for (const auto& e : events) {
+            ForgetCalls();
+            e.send();
+            agent.Pump();
+            EXPECT_FALSE(::KillTimer(agent.m_hWnd, kScheduleTimerId)) << e.name << " " << seconds;
+            EXPECT_FALSE(Called("BeginBatch")) << e.name << " " << seconds;
+            const IconCall& icon = agent.shownIcons[kTrayIconId];
+            EXPECT_EQ(AgentIcon(IDI_SUSPENDED), icon.icon) << e.name;
+            EXPECT_EQ(e.showsTime, icon.tip.rfind("Update At: ", 0) == 0) << e.name << ": " << icon.tip;
+        }
+    }
+    agent.Command(ID_ACTIVATE_AGENT);
+    agent.Pump();
+    EXPECT_TRUE(Called("RunUpdate Alpha A:Alpha B:Alpha 0"));
+}
 
-    // Still suspended, but the time is recomputed, has passed, and runs at once.
-    agent.SendMessage(WM_TIMECHANGE);
-    g_fakeEngine.entries["Alpha"].nextTime = 0.0;
-    EXPECT_TRUE(WaitUntil([&] { return Called("RunUpdate Alpha A:Alpha B:Alpha 0"); }, 2000));
-    EXPECT_FALSE(agent.m_bActive);
+TEST_F(AgentTest, ATimeHoursAheadIsWaitedForAnHourAtATimeAndRunOnceWhenDue)
+{
+    RegisterProducts({"Alpha"});
+    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
+    agent.clockStart = COleDateTime(2026, 12, 7, 9, 0, 0).m_dt;
+    const double due = agent.clockStart + 3.0 / 24;
+    g_fakeEngine.entries["Alpha"] = FakeEntry{due, 0, due, 1, 1, 0, 0};
+    // The library keeps the time passed after the update: runs are then spaced out.
+    g_fakeEngine.nextScheduled = due;
+    ASSERT_TRUE(agent.Start());
+    // The wait the agent asked for, then whether the wake-up after it ran; an early
+    // wake-up asks for the times only, and waits again.
+    const struct { UINT waitMs; bool runs; } wakeUps[] = {
+        {3601010, false}, {3601000, false}, {3599000, true}, {1000, true}, {2000, true}};
+    for (const auto& w : wakeUps) {
+        ASSERT_EQ(1u, agent.timerDelays.size());
+        EXPECT_EQ(w.waitMs, agent.timerDelays[0]);
+        agent.clockMs += agent.timerDelays[0];
+        agent.timerDelays.clear();
+        ForgetCalls();
+        agent.SendMessage(WM_TIMER, kScheduleTimerId, 0);
+        if (w.runs)
+            EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"RunUpdate Alpha"}).size()) << agent.clockMs;
+        else
+            EXPECT_TRUE(SameSequence({"GetNextTime ", "GetNextTime Alpha"}, Calls())) << agent.clockMs;
+    }
+    EXPECT_EQ(std::vector<UINT>{4000}, agent.timerDelays);
 }
 
 TEST_F(AgentTest, ATimeChangeOrAResumeRecomputesWithoutRunningAnything)
