@@ -198,30 +198,35 @@ TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
     EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
 }
 
-TEST_F(AgentTest, WhileSuspendedNothingArmsTheTimerOrRunsYetTheStatusStillShowsTheTime)
+TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsTheTimerOrRuns)
 {
     RegisterProducts({"Alpha"});
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
-    g_fakeEngine.entries["Alpha"].nextTime = SecondsFromNow(3600);
     ASSERT_TRUE(agent.Start());
-    // For an active agent each of these sets the timer for a time ahead, or runs a time passed.
-    const struct { const char* name; std::function<void()> send; bool showsTime; } events[] = {
-        {"timer", [&] { agent.SendMessage(WM_TIMER, kScheduleTimerId, 0); }, false},
-        {"time change", [&] { agent.SendMessage(WM_TIMECHANGE); }, true},
-        {"resume", [&] { agent.SendMessage(WM_POWERBROADCAST, PBT_APMRESUMESUSPEND); }, true},
-        {"schedule", [&] { agent.Command(ID_SCHEDULE_DEFAULT); }, true}};
-    for (double seconds : {3600.0, -60.0}) {
-        agent.Command(ID_SUSPEND_AGENT);
-        g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(seconds), 0, SecondsFromNow(seconds), 0, 1, 0, 0};
+    // Each asks for the times again (but a timer while suspended, and sleep) and
+    // runs nothing: the timer is set again only while active, so a time passed
+    // meanwhile is left for Activate.
+    const struct { const char* name; UINT message; WPARAM event; bool recomputes; } events[] = {
+        {"early timer", WM_TIMER, kScheduleTimerId, true}, {"time change", WM_TIMECHANGE, 0, true},
+        {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
+        {"resume by the user", WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true},
+        {"sleep", WM_POWERBROADCAST, PBT_APMSUSPEND, false}, {"schedule", WM_COMMAND, ID_SCHEDULE_DEFAULT, true}};
+    const struct { bool active; double seconds; } states[] = {{true, 3600}, {false, 3600}, {false, -60}};
+    for (const auto& state : states) {
+        agent.Command(state.active ? ID_ACTIVATE_AGENT : ID_SUSPEND_AGENT);
+        const double when = SecondsFromNow(state.seconds);
+        g_fakeEngine.entries["Alpha"] = FakeEntry{when, 0, when, 0, 1, 0, 0};
         for (const auto& e : events) {
+            SCOPED_TRACE(std::string(e.name) + (state.active ? ", active " : ", suspended ") +
+                         std::to_string(state.seconds));
+            ::KillTimer(agent.m_hWnd, kScheduleTimerId);
             ForgetCalls();
-            e.send();
+            agent.SendMessage(e.message, e.event);
             agent.Pump();
-            EXPECT_FALSE(::KillTimer(agent.m_hWnd, kScheduleTimerId)) << e.name << " " << seconds;
-            EXPECT_FALSE(Called("BeginBatch")) << e.name << " " << seconds;
-            const IconCall& icon = agent.shownIcons[kTrayIconId];
-            EXPECT_EQ(AgentIcon(IDI_SUSPENDED), icon.icon) << e.name;
-            EXPECT_EQ(e.showsTime, icon.tip.rfind("Update At: ", 0) == 0) << e.name << ": " << icon.tip;
+            const bool asks = e.recomputes && (state.active || e.message != WM_TIMER);
+            EXPECT_TRUE(SameSequence(asks ? Lines{"GetNextTime ", "GetNextTime Alpha"} : Lines{},
+                                     g_fakeEngine.CallsStartingWith({"GetNextTime", "BeginBatch"})));
+            EXPECT_EQ(state.active && e.recomputes, ::KillTimer(agent.m_hWnd, kScheduleTimerId) != FALSE);
         }
     }
     agent.Command(ID_ACTIVATE_AGENT);
@@ -256,21 +261,4 @@ TEST_F(AgentTest, ATimeHoursAheadIsWaitedForAnHourAtATimeAndRunOnceWhenDue)
             EXPECT_TRUE(SameSequence({"GetNextTime ", "GetNextTime Alpha"}, Calls())) << agent.clockMs;
     }
     EXPECT_EQ(std::vector<UINT>{4000}, agent.timerDelays);
-}
-
-TEST_F(AgentTest, ATimeChangeOrAResumeRecomputesWithoutRunningAnything)
-{
-    RegisterProducts({"Alpha"});
-    g_fakeEngine.entries["Alpha"].nextTime = SecondsFromNow(3600);
-    ASSERT_TRUE(agent.Start());
-    const struct { UINT message; WPARAM event; bool recomputes; } cases[] = {
-        {WM_TIMECHANGE, 0, true}, {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
-        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true}, {WM_POWERBROADCAST, PBT_APMSUSPEND, false}};
-    for (const auto& c : cases) {
-        ForgetCalls();
-        agent.SendMessage(c.message, c.event);
-        agent.Pump();
-        EXPECT_TRUE(SameSequence(c.recomputes ? Lines{"GetNextTime ", "GetNextTime Alpha"} : Lines{}, Calls()))
-            << c.message << " " << c.event;
-    }
 }
