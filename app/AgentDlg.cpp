@@ -24,6 +24,8 @@ BOOL CAgentDlg::OnInitDialog()
     // Two copies started together could both look before either has its marker
     // window: the session's named mutex settles it, as only one can create it.
     // Win32s has no mutexes; there the marker window alone tells.
+    // A new mutex need not clear an error left from before, so it is cleared here.
+    ::SetLastError(ERROR_SUCCESS);
     m_hSessionMutex = ::CreateMutexA(nullptr, FALSE, kSessionMutexName);
     const bool mutexTaken = m_hSessionMutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
     // Another copy is running: end this one quietly through the Close command.
