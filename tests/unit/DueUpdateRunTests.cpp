@@ -180,24 +180,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "No Update.", true}),
     [](const ::testing::TestParamInfo<NestedEvent>& info) { return std::string(info.param.name); });
 
-TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
-{
-    RegisterProducts({"Alpha"});
-    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
-    ASSERT_TRUE(agent.Start());
-    // A strict library: it answers the stored whole second exactly, and the time
-    // moves on only when the agent sets it.
-    const double due = SecondsFromNow(3);
-    g_fakeEngine.entries["Alpha"] = FakeEntry{due, 0, due, 1, 1, 0, 0};
-    g_fakeEngine.nextScheduled = SecondsFromNow(86400);
-    agent.SendMessage(WM_TIMECHANGE);
-    EXPECT_FALSE(Called("BeginBatch"));
-    EXPECT_TRUE(WaitUntil([&] { return Called("RunUpdate Alpha A:Alpha B:Alpha 0"); }, 6000));
-    EXPECT_GT(Now(), due);
-    agent.Pump(1500);
-    EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
-}
-
 TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsTheTimerOrRuns)
 {
     RegisterProducts({"Alpha"});
