@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                     false},
         NestedEvent{"TimeChange", [](TestAgent& a) { a.SendMessage(WM_TIMECHANGE); }, kOneRun, "No Update.", false},
         // The run once more that the timer asks for waits for Activate too.
-        NestedEvent{"SuspendThenTimer", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); a.SendMessage(WM_TIMER, 0, 0); },
+        NestedEvent{"SuspendThenTimer", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); a.SendMessage(WM_TIMER); },
                     kOneRun, "Tesvo: Suspended", false},
         NestedEvent{"Schedule", [](TestAgent& a) { a.Command(ID_SCHEDULE_DEFAULT); }, kOneRun + Lines{"EditSchedule"},
                     "No Update.", false},
@@ -199,8 +199,7 @@ TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsT
         const double when = SecondsFromNow(state.seconds);
         g_fakeEngine.entries["Alpha"] = FakeEntry{when, 0, when, 0, 1, 0, 0};
         for (const auto& e : events) {
-            SCOPED_TRACE(std::string(e.name) + (state.active ? ", active " : ", suspended ") +
-                         std::to_string(state.seconds));
+            SCOPED_TRACE(std::string(e.name) + (state.active ? " active " : " suspended ") + std::to_string(when));
             ::KillTimer(agent.m_hWnd, kScheduleTimerId);
             ForgetCalls();
             agent.SendMessage(e.message, e.event);
@@ -231,9 +230,8 @@ TEST_F(AgentTest, ATimeHoursAheadIsWaitedForAnHourAtATimeAndRunOnceWhenDue)
     const struct { UINT waitMs; bool runs; } wakeUps[] = {
         {3601010, false}, {3601000, false}, {3599000, true}, {1000, true}, {2000, true}};
     for (const auto& w : wakeUps) {
-        ASSERT_EQ(1u, agent.timerDelays.size());
-        EXPECT_EQ(w.waitMs, agent.timerDelays[0]);
-        agent.clockMs += agent.timerDelays[0];
+        ASSERT_EQ(std::vector<UINT>{w.waitMs}, agent.timerDelays);
+        agent.clockMs += w.waitMs;
         agent.timerDelays.clear();
         ForgetCalls();
         agent.SendMessage(WM_TIMER, kScheduleTimerId, 0);
