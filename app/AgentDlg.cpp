@@ -7,7 +7,7 @@
 CAgentDlg::CAgentDlg(CWnd* parent)
     : CDialog(IDD_AGENT, parent), m_bActive(TRUE), m_bDefaultFlag(FALSE), m_bSysMenuMode(FALSE),
       m_hMarkerWnd(nullptr), m_bInRun(FALSE), m_bRunAgain(FALSE), m_nDeferredCommands(0), m_bClosing(FALSE),
-      m_nRetryMs(0), m_wShownIcon(0)
+      m_nRetryMs(0), m_wShownIcon(0), m_hSessionMutex(nullptr)
 {
     std::memset(m_szEngineBuf, 0, sizeof m_szEngineBuf);
     m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_ACTIVE));
@@ -21,8 +21,15 @@ BOOL CAgentDlg::OnInitDialog()
     // The object may be run once more after its window was destroyed.
     m_bClosing = FALSE;
 
+    // Two copies started together could both look before either has its marker
+    // window: the session's named mutex settles it, as only one can create it.
+    // Win32s has no mutexes; there the marker window alone tells.
+    // A new mutex need not clear an error left from before, so it is cleared here.
+    ::SetLastError(ERROR_SUCCESS);
+    m_hSessionMutex = ::CreateMutexA(nullptr, FALSE, kSessionMutexName);
+    const bool mutexTaken = m_hSessionMutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
     // Another copy is running: end this one quietly through the Close command.
-    if (::FindWindowA(kMarkerName, kMarkerName)) {
+    if (mutexTaken || ::FindWindowA(kMarkerName, kMarkerName)) {
         PostMessage(WM_COMMAND, ID_CLOSE_AGENT, 0);
         return TRUE;
     }
@@ -60,6 +67,9 @@ void CAgentDlg::OnDestroy()
         ::DestroyWindow(m_hMarkerWnd);
     }
     m_hMarkerWnd = nullptr;
+    if (m_hSessionMutex)
+        ::CloseHandle(m_hSessionMutex);
+    m_hSessionMutex = nullptr;
     m_menu.DestroyMenu();
     RemoveTrayIcon();
     ::PostQuitMessage(0);

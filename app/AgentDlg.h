@@ -14,6 +14,7 @@ constexpr UINT kTrayIconId = 303;            // the notification icon on the age
 constexpr UINT kTrayCallbackMessage = 100;   // what the shell sends for icon clicks
 constexpr int kPathBufferSize = 260;         // path and name buffers
 constexpr char kMarkerName[] = "Tesvo";      // class and title of the marker window
+constexpr char kSessionMutexName[] = "Tesvo agent";  // one per session on Terminal Services
 
 class CAgentDlg : public CDialog {
 public:
@@ -28,7 +29,8 @@ public:
     // Schedule timer.
     // The earliest time over the default entry and every product; sets m_bDefaultFlag.
     COleDateTime EarliestScheduledTime();
-    // Sets the timer for a time, posts a run for a time already past, or spaces runs out.
+    // Sets the timer for a time, posts a run for a time already past, or spaces runs out;
+    // nothing while suspended.
     void ArmTimer(COleDateTime when);
     // Finds the earliest time again, arms the timer for it and shows it.
     void Reschedule();
@@ -79,15 +81,23 @@ public:
     WORD m_wShownIcon;                     // the icon picture shown now, 0 when no icon is shown
     CString m_shownTip;                    // the tip shown with it
     UINT m_uTaskbarCreated;                // the shell's message that it has (re)started
+    HANDLE m_hSessionMutex;                // held while this copy is the session's agent; null on Win32s
 
 protected:
-    // Ends a second copy at once; otherwise makes the marker, picks the presentation, posts Activate.
+    // Ends a second copy at once; otherwise takes the session's mutex, makes the marker,
+    // picks the presentation, posts Activate.
     BOOL OnInitDialog() override;
     // Carries out a menu command, or keeps it for after the run in progress.
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     // The one place the agent talks to the notification area.
     virtual BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* record);
+    // The one clock the schedule reads: local time to the millisecond.
+    virtual SYSTEMTIME LocalTime();
+    // The one place the schedule timer is set.
+    virtual void SetScheduleTimer(UINT delayMs);
+    // The present local time in whole seconds, as the library's times count.
+    COleDateTime Now() { return COleDateTime::FromSystemTime(LocalTime()); }
 
     // Edits the default entry's schedule, then finds the earliest time again.
     void ScheduleDefault();
@@ -112,9 +122,10 @@ protected:
     void OnPaint();
     // The icon shown while the minimized window is dragged.
     HCURSOR OnQueryDragIcon();
-    // The timer has come: one due-update run, then the timer for the next time.
+    // The timer has come: one due-update run, then the timer for the next time; a
+    // wake-up before the earliest time, or while suspended, runs nothing.
     void OnTimer(UINT_PTR nIDEvent);
-    // Kills the timer, lets the marker go, removes the icon and ends the program.
+    // Kills the timer, lets the marker and the mutex go, removes the icon and ends the program.
     void OnDestroy();
     // The clock was set: the schedule is recomputed, nothing is run.
     void OnTimeChange();

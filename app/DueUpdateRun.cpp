@@ -17,6 +17,20 @@ void CAgentDlg::OnTimer(UINT_PTR)
         m_bRunAgain = TRUE;
         return;
     }
+    // Suspended: a timer that was already on its way, or the run once more that a
+    // Suspend chosen during a run follows, runs nothing.
+    if (!m_bActive)
+        return;
+    // Waits are cut to an hour and clocks drift: a wake-up before the earliest time
+    // only waits again, asking the library for nothing but the times. This look
+    // leaves the default entry's flag as the last schedule left it.
+    const BOOL defaultFlag = m_bDefaultFlag;
+    const COleDateTime when = EarliestScheduledTime();
+    m_bDefaultFlag = defaultFlag;
+    if (!IsZeroTime(when) && !(Now() > when)) {
+        ArmTimer(when);
+        return;
+    }
     m_bInRun = TRUE;
     RunDueUpdates();
     m_bInRun = FALSE;
@@ -72,7 +86,7 @@ void CAgentDlg::RunDueUpdates()
 
 BOOL CAgentDlg::CheckProductDue(const char* name, char* jobA, char* jobB)
 {
-    const COleDateTime now = COleDateTime::GetCurrentTime();
+    const COleDateTime now = Now();
     COleDateTime due;
     PrepareProduct(name, m_szEngineBuf);
     const int advance = GetDueTime(name, &due);
@@ -93,7 +107,7 @@ void CAgentDlg::AdvanceDefaultSchedule()
     GetNextTime("", &next);
     int unusedX = 0, unusedY = 0, kind = 0, a = 0, b = 0;
     GetSchedule("", &unusedX, &unusedY, &kind, &a, &b);
-    const COleDateTime now = COleDateTime::GetCurrentTime();
+    const COleDateTime now = Now();
     if (kind == kKindNotAdvanced)
         return;
     if (now > next)

@@ -25,8 +25,11 @@ COleDateTime CAgentDlg::EarliestScheduledTime()
 
 void CAgentDlg::ArmTimer(COleDateTime when)
 {
-    SYSTEMTIME clock;
-    ::GetLocalTime(&clock);
+    // A suspended agent keeps no timer and runs nothing until Activate, whatever
+    // recomputes its schedule meanwhile.
+    if (!m_bActive)
+        return;
+    const SYSTEMTIME clock = LocalTime();
     const COleDateTime now = COleDateTime::FromSystemTime(clock);
     if (IsZeroTime(when)) {
         m_nRetryMs = 0;
@@ -37,11 +40,23 @@ void CAgentDlg::ArmTimer(COleDateTime when)
     if (seconds > 0)
         m_nRetryMs = 0;
     if (m_nRetryMs)
-        SetTimer(kScheduleTimerId, m_nRetryMs);
+        SetScheduleTimer(m_nRetryMs);
     else if (seconds < 0)
         PostMessage(WM_TIMER, 0, 0);   // the moment has passed: run as soon as the loop gets here
     else
-        SetTimer(kScheduleTimerId, DelayUntilDueMs(seconds, clock.wMilliseconds));
+        SetScheduleTimer(DelayUntilDueMs(seconds, clock.wMilliseconds));
+}
+
+SYSTEMTIME CAgentDlg::LocalTime()
+{
+    SYSTEMTIME clock;
+    ::GetLocalTime(&clock);
+    return clock;
+}
+
+void CAgentDlg::SetScheduleTimer(UINT delayMs)
+{
+    SetTimer(kScheduleTimerId, delayMs);
 }
 
 void CAgentDlg::Reschedule()

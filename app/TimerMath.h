@@ -13,8 +13,9 @@ inline bool IsZeroTime(const COleDateTime& when)
     return (bits << 1) == 0;
 }
 
-// The longest wait the timer accepts in whole seconds (USER_TIMER_MAXIMUM ms).
-constexpr int32_t kMaxTimerSeconds = 0x7FFFFFFF / 1000;
+// The longest wait, in whole seconds to the time: a daylight-saving change that
+// sends no message, or a clock that drifts, moves a wait by no more than an hour's worth.
+constexpr double kLongestWaitSeconds = 3600;
 // A timer may come a tick early; the run must not, or it finds nothing due.
 constexpr UINT kTimerSlackMs = 10;
 
@@ -23,12 +24,12 @@ constexpr UINT kTimerSlackMs = 10;
 // present, in whole seconds, is strictly later than it: the timer fires at the
 // first whole second after the time, never inside the time's own second. The span
 // is read to the millisecond, so that rounding noise in a whole-second time never
-// makes the timer early. A wait too long for the timer is cut to the longest it
-// takes rather than wrapped; the early wake-up then finds nothing due and arms again.
+// makes the timer early. A time further ahead than the longest wait is waited for
+// as if it were that far: the early wake-up finds nothing due and waits again.
 inline UINT DelayUntilDueMs(double seconds, unsigned msIntoSecond)
 {
-    if (!(seconds < kMaxTimerSeconds - 1))
-        return static_cast<UINT>(kMaxTimerSeconds) * 1000;
+    if (!(seconds < kLongestWaitSeconds))
+        seconds = kLongestWaitSeconds;
     const double wholeSeconds = std::floor(std::round(seconds * 1000.0) / 1000.0);
     return static_cast<UINT>(wholeSeconds + 1) * 1000 - msIntoSecond + kTimerSlackMs;
 }

@@ -47,6 +47,24 @@ BOOL TestAgent::NotifyShell(DWORD message, NOTIFYICONDATAA* record)
     return shownIcons.emplace(record->uID, call).second;
 }
 
+SYSTEMTIME TestAgent::LocalTime()
+{
+    if (clockStart == 0.0)
+        return CAgentDlg::LocalTime();
+    SYSTEMTIME clock;
+    COleDateTime(clockStart + static_cast<double>(clockMs / 1000) / 86400.0).GetAsSystemTime(clock);
+    clock.wMilliseconds = static_cast<WORD>(clockMs % 1000);
+    return clock;
+}
+
+void TestAgent::SetScheduleTimer(UINT delayMs)
+{
+    if (clockStart == 0.0)
+        CAgentDlg::SetScheduleTimer(delayMs);
+    else
+        timerDelays.push_back(delayMs);
+}
+
 HICON AgentIcon(UINT id)
 {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));

@@ -6,6 +6,7 @@
 #include "tests/support/WineHelpers.h"
 #include <map>
 #include <string>
+#include <vector>
 
 // One icon as the agent handed it to the shell.
 struct IconCall {
@@ -37,9 +38,17 @@ public:
     // it instead: TRUE for the system-menu mode, FALSE for the notification icon.
     int forcedSysMenuMode = -1;
 
+    // A test may run the agent on a clock of its own, clockMs after a whole-second
+    // start; the timer delays the agent asks for are then kept here, not set.
+    double clockStart = 0.0;   // 0: the real clock and timer
+    ULONGLONG clockMs = 0;
+    std::vector<UINT> timerDelays;
+
 protected:
     BOOL OnInitDialog() override;
     BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* record) override;
+    SYSTEMTIME LocalTime() override;
+    void SetScheduleTimer(UINT delayMs) override;
 };
 
 // The icon resource the agent loads for an identifier (shared, so comparable).

@@ -69,7 +69,8 @@ TEST_F(AgentTest, TheDefaultEntryMovesOnOnceItsTimeHasPassedUnlessItsKindIsNotAd
 
 TEST_F(AgentTest, TheCatalogWaitsWhileTheDefaultEntryAnswersNonzero)
 {
-    g_fakeEngine.entries[""] = FakeEntry{SecondsFromNow(3600), 1, 0.0, 0, 1, 0, 0};
+    // No time, so every timer runs, but a nonzero answer.
+    g_fakeEngine.entries[""] = FakeEntry{0.0, 1, 0.0, 0, 1, 0, 0};
     WriteFileText(catalogPath, "Delta\nEcho\n");
     ASSERT_TRUE(agent.Start());
     // Activate imported at once: the bracket closes before the names are registered.
@@ -169,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
         NestedEvent{"Timer", [](TestAgent& a) { a.SendMessage(WM_TIMER, 0, 0); }, kOneRun + kOneRun, "No Update.",
                     false},
         NestedEvent{"TimeChange", [](TestAgent& a) { a.SendMessage(WM_TIMECHANGE); }, kOneRun, "No Update.", false},
-        NestedEvent{"Suspend", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); }, kOneRun, "Tesvo: Suspended", false},
+        // The run once more that the timer asks for waits for Activate too.
+        NestedEvent{"SuspendThenTimer", [](TestAgent& a) { a.Command(ID_SUSPEND_AGENT); a.SendMessage(WM_TIMER); },
+                    kOneRun, "Tesvo: Suspended", false},
         NestedEvent{"Schedule", [](TestAgent& a) { a.Command(ID_SCHEDULE_DEFAULT); }, kOneRun + Lines{"EditSchedule"},
                     "No Update.", false},
         NestedEvent{"Close", [](TestAgent& a) { a.Command(ID_CLOSE_AGENT); }, kCutShort, nullptr, true},
@@ -177,55 +180,65 @@ INSTANTIATE_TEST_SUITE_P(
                     "No Update.", true}),
     [](const ::testing::TestParamInfo<NestedEvent>& info) { return std::string(info.param.name); });
 
-TEST_F(AgentTest, ATimeAFewSecondsAheadGivesExactlyOneRun)
+TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsTheTimerOrRuns)
 {
     RegisterProducts({"Alpha"});
     g_fakeEngine.entries[""].kind = kKindNotAdvanced;
     ASSERT_TRUE(agent.Start());
-    // A strict library: it answers the stored whole second exactly, and the time
-    // moves on only when the agent sets it.
-    const double due = SecondsFromNow(3);
-    g_fakeEngine.entries["Alpha"] = FakeEntry{due, 0, due, 1, 1, 0, 0};
-    g_fakeEngine.nextScheduled = SecondsFromNow(86400);
-    agent.SendMessage(WM_TIMECHANGE);
-    EXPECT_FALSE(Called("BeginBatch"));
-    EXPECT_TRUE(WaitUntil([&] { return Called("RunUpdate Alpha A:Alpha B:Alpha 0"); }, 6000));
-    EXPECT_GT(Now(), due);
-    agent.Pump(1500);
-    EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"BeginBatch"}).size());
-}
-
-TEST_F(AgentTest, SuspendStopsTheTimerButATimeChangeArmsItAgain)
-{
-    RegisterProducts({"Alpha"});
-    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
-    ASSERT_TRUE(agent.Start());
-    g_fakeEngine.entries["Alpha"] = FakeEntry{SecondsFromNow(2), 0, SecondsFromNow(2), 0, 1, 0, 0};
-    agent.SendMessage(WM_TIMECHANGE);
-    agent.Command(ID_SUSPEND_AGENT);
-    agent.Pump(3500);
-    EXPECT_FALSE(Called("BeginBatch"));
-
-    // Still suspended, but the time is recomputed, has passed, and runs at once.
-    agent.SendMessage(WM_TIMECHANGE);
-    g_fakeEngine.entries["Alpha"].nextTime = 0.0;
-    EXPECT_TRUE(WaitUntil([&] { return Called("RunUpdate Alpha A:Alpha B:Alpha 0"); }, 2000));
-    EXPECT_FALSE(agent.m_bActive);
-}
-
-TEST_F(AgentTest, ATimeChangeOrAResumeRecomputesWithoutRunningAnything)
-{
-    RegisterProducts({"Alpha"});
-    g_fakeEngine.entries["Alpha"].nextTime = SecondsFromNow(3600);
-    ASSERT_TRUE(agent.Start());
-    const struct { UINT message; WPARAM event; bool recomputes; } cases[] = {
-        {WM_TIMECHANGE, 0, true}, {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
-        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true}, {WM_POWERBROADCAST, PBT_APMSUSPEND, false}};
-    for (const auto& c : cases) {
-        ForgetCalls();
-        agent.SendMessage(c.message, c.event);
-        agent.Pump();
-        EXPECT_TRUE(SameSequence(c.recomputes ? Lines{"GetNextTime ", "GetNextTime Alpha"} : Lines{}, Calls()))
-            << c.message << " " << c.event;
+    // Each asks for the times again (but a timer while suspended, and sleep) and
+    // runs nothing: the timer is set again only while active, so a time passed
+    // meanwhile is left for Activate.
+    const struct { const char* name; UINT message; WPARAM event; bool recomputes; } events[] = {
+        {"early timer", WM_TIMER, kScheduleTimerId, true}, {"time change", WM_TIMECHANGE, 0, true},
+        {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
+        {"resume by the user", WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true},
+        {"sleep", WM_POWERBROADCAST, PBT_APMSUSPEND, false}, {"schedule", WM_COMMAND, ID_SCHEDULE_DEFAULT, true}};
+    const struct { bool active; double seconds; } states[] = {{true, 3600}, {false, 3600}, {false, -60}};
+    for (const auto& state : states) {
+        agent.Command(state.active ? ID_ACTIVATE_AGENT : ID_SUSPEND_AGENT);
+        const double when = SecondsFromNow(state.seconds);
+        g_fakeEngine.entries["Alpha"] = FakeEntry{when, 0, when, 0, 1, 0, 0};
+        for (const auto& e : events) {
+            SCOPED_TRACE(std::string(e.name) + (state.active ? " active " : " suspended ") + std::to_string(when));
+            ::KillTimer(agent.m_hWnd, kScheduleTimerId);
+            ForgetCalls();
+            agent.SendMessage(e.message, e.event);
+            agent.Pump();
+            const bool asks = e.recomputes && (state.active || e.message != WM_TIMER);
+            EXPECT_TRUE(SameSequence(asks ? Lines{"GetNextTime ", "GetNextTime Alpha"} : Lines{},
+                                     g_fakeEngine.CallsStartingWith({"GetNextTime", "BeginBatch"})));
+            EXPECT_EQ(state.active && e.recomputes, ::KillTimer(agent.m_hWnd, kScheduleTimerId) != FALSE);
+        }
     }
+    agent.Command(ID_ACTIVATE_AGENT);
+    agent.Pump();
+    EXPECT_TRUE(Called("RunUpdate Alpha A:Alpha B:Alpha 0"));
+}
+
+TEST_F(AgentTest, ATimeHoursAheadIsWaitedForAnHourAtATimeAndRunOnceWhenDue)
+{
+    RegisterProducts({"Alpha"});
+    g_fakeEngine.entries[""].kind = kKindNotAdvanced;
+    agent.clockStart = COleDateTime(2026, 12, 7, 9, 0, 0).m_dt;
+    const double due = agent.clockStart + 3.0 / 24;
+    g_fakeEngine.entries["Alpha"] = FakeEntry{due, 0, due, 1, 1, 0, 0};
+    // The library keeps the time passed after the update: runs are then spaced out.
+    g_fakeEngine.nextScheduled = due;
+    ASSERT_TRUE(agent.Start());
+    // The wait the agent asked for, then whether the wake-up after it ran; an early
+    // wake-up asks for the times only, and waits again.
+    const struct { UINT waitMs; bool runs; } wakeUps[] = {
+        {3601010, false}, {3601000, false}, {3599000, true}, {1000, true}, {2000, true}};
+    for (const auto& w : wakeUps) {
+        ASSERT_EQ(std::vector<UINT>{w.waitMs}, agent.timerDelays);
+        agent.clockMs += w.waitMs;
+        agent.timerDelays.clear();
+        ForgetCalls();
+        agent.SendMessage(WM_TIMER, kScheduleTimerId, 0);
+        if (w.runs)
+            EXPECT_EQ(1u, g_fakeEngine.CallsStartingWith({"RunUpdate Alpha"}).size()) << agent.clockMs;
+        else
+            EXPECT_TRUE(SameSequence({"GetNextTime ", "GetNextTime Alpha"}, Calls())) << agent.clockMs;
+    }
+    EXPECT_EQ(std::vector<UINT>{4000}, agent.timerDelays);
 }
