@@ -58,7 +58,7 @@ bool CopyToTemporary(HANDLE source, const char* temporary)
 // instant between the two moves, no catalog at all).
 bool ReplaceWith(const char* temporary, const char* path)
 {
-    // NT 3.51 does not know MOVEFILE_WRITE_THROUGH; the file was flushed before.
+    // MOVEFILE_WRITE_THROUGH from NT 4 on only, which NT 3.51 may not know; the file was flushed before.
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | (IsNtFrom(4) ? MOVEFILE_WRITE_THROUGH : 0);
     if (System().moveFileEx(temporary, path, flags))
         return true;
