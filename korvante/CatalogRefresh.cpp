@@ -51,6 +51,36 @@ bool CopyToTemporary(HANDLE source, const char* temporary)
     return copied;
 }
 
+// Puts the complete temporary file in place of path. 95, 98 and Me have no
+// replacing move: there the old catalog is moved aside, the new one moved in and
+// the old one deleted, and the old one is put back if the new one cannot move in.
+// A reader finds the old catalog or the new one, never a part of either (for an
+// instant between the two moves, no catalog at all).
+bool ReplaceWith(const char* temporary, const char* path)
+{
+    // MOVEFILE_WRITE_THROUGH from NT 4 on only, which NT 3.51 may not know; the file was flushed before.
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (IsNtFrom(4) ? MOVEFILE_WRITE_THROUGH : 0);
+    if (System().moveFileEx(temporary, path, flags))
+        return true;
+    if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    char aside[MAX_PATH + 4];
+    ::lstrcpyA(aside, path);
+    ::lstrcatA(aside, ".old");
+    ::DeleteFileA(aside);
+    const bool movedAside = ::MoveFileA(path, aside) != FALSE;
+    if (!movedAside && ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (!::MoveFileA(temporary, path)) {
+        if (movedAside)
+            ::MoveFileA(aside, path);
+        return false;
+    }
+    if (movedAside)
+        ::DeleteFileA(aside);
+    return true;
+}
+
 } // namespace
 
 bool RefreshCatalogFile(const char* path, char* status)
@@ -77,7 +107,7 @@ bool RefreshCatalogFile(const char* path, char* status)
         CopyToBuffer(status, "catalog not copied");
         return false;
     }
-    if (!System().moveFileEx(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!ReplaceWith(temporary, path)) {
         ::DeleteFileA(temporary);
         CopyToBuffer(status, "catalog not replaced");
         return false;

@@ -1,5 +1,6 @@
 #include "korvante/Journal.h"
 #include "engine/Korvante.h"
+#include "korvante/SystemCalls.h"
 #include "korvante/TimeText.h"
 #include <windows.h>
 #include <cstring>
@@ -73,10 +74,15 @@ void JournalLine::Write() const
     const DWORD length = ::GetEnvironmentVariableA("KORVANTE_JOURNAL", path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return;
-    const HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // NT appends each line whole even with several writers; 95, 98 and Me know only
+    // GENERIC_WRITE, and there the line goes after the end as it is found.
+    const bool nt = IsNtFrom(3);
+    const HANDLE file = ::CreateFileA(path, nt ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
+    if (!nt)
+        ::SetFilePointer(file, 0, nullptr, FILE_END);
     char line[sizeof m_line];
     std::memcpy(line, m_line, m_length);
     std::memcpy(line + m_length, "\r\n", 2);

@@ -2,6 +2,17 @@
 #include "korvante/MessageWait.h"
 #include "korvante/SystemCalls.h"
 
+namespace {
+
+// QS_ALLINPUT as NT 4 and 95 define it. Today's headers add QS_RAWINPUT (XP), and
+// a mask with a bit the system does not know makes the wait fail before XP.
+constexpr DWORD kWakeMask = QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+// How long one wait lasts when the system refuses the message wait: messages
+// are dispatched between such waits.
+constexpr DWORD kPollMs = 50;
+
+} // namespace
+
 DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();
@@ -18,10 +29,12 @@ DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
         const DWORD spent = ::GetTickCount() - start;
         const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
         // Wakes for the handle or for a message that came after the queue was emptied.
-        const DWORD woken = System().msgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
-            return WAIT_OBJECT_0;
-        if (woken != WAIT_OBJECT_0 + 1)
+        DWORD woken = System().msgWaitForMultipleObjects(1, &handle, FALSE, left, kWakeMask);
+        if (woken == WAIT_FAILED)
+            woken = ::WaitForSingleObject(handle, left < kPollMs ? left : kPollMs);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
+            return woken;
+        if (woken == WAIT_TIMEOUT && left == 0)
             return WAIT_TIMEOUT;
     }
 }

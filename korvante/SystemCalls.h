@@ -13,6 +13,10 @@ struct SystemCalls {
     BOOL(WINAPI* moveFileEx)(const char* from, const char* to, DWORD flags);
     // "Global\" names are refused before 2000 (NT 4 Terminal Server excepted).
     HANDLE(WINAPI* createMutex)(SECURITY_ATTRIBUTES* attributes, BOOL owned, const char* name);
+    // Creation flags differ: CREATE_NO_WINDOW is NT 4 and later.
+    BOOL(WINAPI* createProcess)(const char* program, char* command, SECURITY_ATTRIBUTES* process,
+                                SECURITY_ATTRIBUTES* thread, BOOL inherit, DWORD flags, void* environment,
+                                const char* directory, STARTUPINFOA* startup, PROCESS_INFORMATION* information);
     // Job objects, 2000 and later; null where the system has none.
     HANDLE(WINAPI* createJobObject)(SECURITY_ATTRIBUTES* attributes, const char* name);
     BOOL(WINAPI* assignProcessToJobObject)(HANDLE job, HANDLE process);
@@ -25,3 +29,12 @@ struct SystemCalls {
 SystemCalls& System();
 // Fills the table from the running system again (tests restore it so).
 void ResetSystemCalls();
+
+// True on Windows NT of at least this major version; never on 95, 98 or Me.
+bool IsNtFrom(DWORD major);
+
+// A named mutex seen by every session of the machine: "Global\name" where the
+// system knows such names, the plain name where it refuses them (before 2000,
+// where there is one session anyway). Null when neither can be had; a mutex of
+// that name that this user may not open is not replaced by the plain name.
+HANDLE CreateMachineMutex(const char* name, SECURITY_ATTRIBUTES* attributes = nullptr);

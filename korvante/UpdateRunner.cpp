@@ -6,6 +6,7 @@
 #include "korvante/LocalDate.h"
 #include "korvante/MessageWait.h"
 #include "korvante/Schedule.h"
+#include "korvante/SystemCalls.h"
 
 namespace {
 
@@ -22,6 +23,34 @@ DWORD TimeoutMilliseconds(const EntryKey& key)
     return seconds * 1000;
 }
 
+// The update's processes: where the system has job objects (2000 and later) the
+// command's process is started suspended and put in a job before it runs, so
+// that everything it starts (a cmd /c wrapper's child, a bootstrapper) is in the
+// job too. The job does not end its processes when it is closed: an update left
+// running at close goes on.
+struct UpdateJob {
+    HANDLE job = System().createJobObject ? System().createJobObject(nullptr, nullptr) : nullptr;
+    ~UpdateJob()
+    {
+        if (job)
+            ::CloseHandle(job);
+    }
+    // Puts the suspended process in the job, then lets it run.
+    void Start(const PROCESS_INFORMATION& process)
+    {
+        if (job && !System().assignProcessToJobObject(job, process.hProcess)) {
+            ::CloseHandle(job);   // a job the system refuses (our own job allows none inside): the process alone
+            job = nullptr;
+        }
+        ::ResumeThread(process.hThread);
+    }
+    void End(HANDLE process)
+    {
+        if (!job || !System().terminateJobObject(job, 1))
+            ::TerminateProcess(process, 1);
+    }
+};
+
 // Starts the command and waits for it; outcome receives what happened.
 // outcome holds at least 32 bytes.
 bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* outcome)
@@ -36,11 +65,15 @@ bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* out
         ::lstrcpyA(outcome, refused);
         return false;
     }
-    if (!::CreateProcessA(program, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          *directory ? directory : nullptr, &startup, &process)) {
+    UpdateJob job;
+    // CREATE_NO_WINDOW is NT 4's; older systems hide a console program's window through SW_HIDE.
+    const DWORD flags = (IsNtFrom(4) ? CREATE_NO_WINDOW : 0) | CREATE_SUSPENDED;
+    if (!System().createProcess(program, command, nullptr, nullptr, FALSE, flags, nullptr,
+                                *directory ? directory : nullptr, &startup, &process)) {
         ::lstrcpyA(outcome, "failed to start");
         return false;
     }
+    job.Start(process);
     ::CloseHandle(process.hThread);
     DWORD exitCode = 1;
     const DWORD waited = WaitDispatchingMessages(process.hProcess, timeoutMs);
@@ -50,7 +83,7 @@ bool RunProcess(char* command, const char* directory, DWORD timeoutMs, char* out
         // The calling program is ending; the update goes on as a process of its own.
         ::lstrcpyA(outcome, "left running");
     } else {
-        ::TerminateProcess(process.hProcess, 1);
+        job.End(process.hProcess);
         ::lstrcpyA(outcome, "timed out");
         exitCode = 1;
     }

@@ -8,8 +8,9 @@ bool PrepareJob(const char* name, char* command, char* directory);
 
 // Runs the entry's command as a hidden process and waits for it, up to
 // UpdateTimeoutSeconds (default 600, at most a day), dispatching the caller's
-// messages; a process still running then is ended. A quit message ends the wait
-// early and leaves the process running. Records LastOutcome ("exit N", "unquoted
+// messages; a process still running then is ended, with the processes it started
+// where the system has job objects. A quit message ends the wait early and leaves
+// the process running. Records LastOutcome ("exit N", "unquoted
 // path", "failed to start", "timed out", "left running" or "no command") and LastRun
 // in the entry's key, copies the outcome into status, and clears the time of an
 // entry that is not recurring once its command was tried. True when the command
