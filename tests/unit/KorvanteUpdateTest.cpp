@@ -72,15 +72,6 @@ TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }
 
-TEST_F(KorvanteUpdateTest, RunUpdateClearsTheTimeOfAOneOffOnly)
-{
-    const double later = Now() + kHour;
-    Schedule("Once", 3, 600, 0, later);
-    Schedule("Daily", 1, 600, 0, later);
-    Run("Once", "cmd.exe /c exit 0"), Run("Daily", "cmd.exe /c exit 0");
-    EXPECT_EQ(NextText("Once") + "|" + NextText("Daily"), "none|" + Text(later));
-}
-
 // Closing in the middle of a run: the update being waited for goes on as its
 // own process, the quit that ended the wait is handed back, and the agent closes
 // the bracket at once. Started again, it finds the products the run did not reach
