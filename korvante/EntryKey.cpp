@@ -49,11 +49,14 @@ DWORD EntryKey::ReadDword(const char* value, DWORD fallback) const
 
 bool EntryKey::ReadString(const char* value, char* text, DWORD capacity) const
 {
-    text[0] = '\0';
-    // One byte is kept back: stored strings need not end in a terminator.
-    DWORD type = 0, size = capacity - 1;
-    if (!m_key || ::RegQueryValueExA(m_key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-                      ERROR_SUCCESS || type != REG_SZ) {
+    DWORD type = 0, size = capacity;
+    const bool read = m_key && ::RegQueryValueExA(m_key, value, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                                                  &size) == ERROR_SUCCESS && type == REG_SZ;
+    // A stored string need not end in a terminator: the text is what comes before
+    // one, and it must leave room for ours.
+    if (read && size > 0 && text[size - 1] == '\0')
+        --size;
+    if (!read || size >= capacity) {
         text[0] = '\0';
         return false;
     }
@@ -83,10 +86,14 @@ bool EntryKey::WriteTime(const char* value, double time)
 {
     if (!m_key)
         return false;
-    if (time == 0.0) {
-        const LONG status = ::RegDeleteValueA(m_key, value);
-        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-    }
+    if (time == 0.0)
+        return DeleteValue(value);
     char text[kTimeTextSize];
     return TimeToText(time, text) && WriteString(value, text);
+}
+
+bool EntryKey::DeleteValue(const char* value)
+{
+    const LONG status = m_key ? ::RegDeleteValueA(m_key, value) : ERROR_INVALID_HANDLE;
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }

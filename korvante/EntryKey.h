@@ -14,6 +14,7 @@ constexpr char kWorkingDirectory[] = "WorkingDirectory"; // REG_SZ, optional
 constexpr char kUpdateTimeout[] = "UpdateTimeoutSeconds"; // REG_DWORD, optional
 constexpr char kLastOutcome[] = "LastOutcome";        // REG_SZ, written by RunUpdate
 constexpr char kLastRun[] = "LastRun";                // REG_SZ time, written by RunUpdate
+constexpr char kFailedTries[] = "FailedTries";        // REG_DWORD, while a failed update waits for its retry
 constexpr char kCatalogSource[] = "CatalogSource";    // REG_SZ file, product key only
 constexpr char kLastBatch[] = "LastBatch";            // REG_SZ time, product key only
 
@@ -45,6 +46,8 @@ public:
     bool WriteString(const char* value, const char* text);
     // Stores a time as text; 0.0 removes the value.
     bool WriteTime(const char* value, double time);
+    // True when the value is gone, or was not there.
+    bool DeleteValue(const char* value);
 
 private:
     HKEY m_key = nullptr;

@@ -8,14 +8,30 @@
 
 namespace {
 
-double g_batchStart = 0.0;    // start of the open bracket, 0.0 when none is open
-bool g_batchIsImport = false; // the open bracket is the catalog import, not a run
-double g_lastBatch = 0.0;     // start of the last run this process finished
+double g_batchStart = 0.0;       // start of the open bracket, 0.0 when none is open
+bool g_batchIsImport = false;    // the open bracket is the catalog import, not a run
+bool g_batchInterrupted = false; // a close cut the open run short
+double g_lastBatch = 0.0;        // start of the last run this process finished
 
-// Kept in memory too, so that a product key we may not write still settles times.
+// A clock set back after a run, or the autumn hour come round again, leaves a
+// mark ahead of now. It would pass times that no run reached.
+bool IsAhead(double time, double now)
+{
+    return SecondsOf(time) > SecondsOf(now);
+}
+
+// Kept in memory too, so that a product key we may not write still settles
+// times. A mark ahead of now is dropped.
 double LastBatch()
 {
-    const double stored = EntryKey("", EntryKey::Read).ReadTime(kLastBatch);
+    const double now = Now();
+    if (IsAhead(g_lastBatch, now))
+        g_lastBatch = 0.0;
+    double stored = EntryKey("", EntryKey::Read).ReadTime(kLastBatch);
+    if (IsAhead(stored, now)) {
+        EntryKey("", EntryKey::Write).DeleteValue(kLastBatch);
+        stored = 0.0;
+    }
     return SecondsOf(stored) > SecondsOf(g_lastBatch) ? stored : g_lastBatch;
 }
 
@@ -75,15 +91,31 @@ void MarkBatchStart(bool import)
         return;
     g_batchStart = Now();
     g_batchIsImport = import;
+    g_batchInterrupted = false;
+}
+
+void MarkBatchInterrupted()
+{
+    if (g_batchStart != 0.0)
+        g_batchInterrupted = true;
 }
 
 void MarkBatchEnd()
 {
     const double start = g_batchStart;
     g_batchStart = 0.0;
-    if (start == 0.0 || g_batchIsImport)
-        return;
-    if (SecondsOf(start) > SecondsOf(g_lastBatch))
-        g_lastBatch = start;
-    EntryKey("", EntryKey::Write).WriteTime(kLastBatch, g_lastBatch);
+    if (start != 0.0 && !g_batchIsImport && !g_batchInterrupted)
+        StoreLastBatch(start);
+}
+
+void StoreLastBatch(double start)
+{
+    const double now = Now(), last = LastBatch();
+    // Never ahead of the clock, nor behind the mark of a run that started later.
+    if (IsAhead(start, now))
+        start = now;
+    if (SecondsOf(last) > SecondsOf(start))
+        start = last;
+    g_lastBatch = start;
+    EntryKey("", EntryKey::Write).WriteTime(kLastBatch, start);
 }

@@ -3,7 +3,8 @@
 // A run is the bracket BeginBatch .. EndBatch; it passes every time earlier than
 // its start, since the agent updated whatever was due by then. A passed time is
 // moved on when read: to the schedule's next occurrence for recurring kinds, to
-// no time for the rest. The moved time is stored so that later reads agree.
+// no time for the rest. The moved time is stored so that later reads agree. A run
+// cut short by a close passes nothing, and neither does a mark ahead of the clock.
 #pragma once
 
 struct EntrySchedule {
@@ -31,4 +32,13 @@ bool StoreNextTime(const char* name, double time);
 // EndBatch without an open bracket does nothing. The agent's catalog import opens
 // a bracket too; that one is no run and passes no time.
 void MarkBatchStart(bool import);
+// An update of the open run was left running because a quit came: the program is
+// closing, and the products after that one were not reached. The run then passes
+// no time, so they stay due.
+void MarkBatchInterrupted();
+// Closes the bracket; a whole run's start becomes the last-run mark.
 void MarkBatchEnd();
+// Makes start the last-run mark (LastBatch, and in memory): every entry time
+// before it counts as passed. A start ahead of now is taken as now, and a mark
+// already later stays.
+void StoreLastBatch(double start);

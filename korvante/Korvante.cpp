@@ -83,7 +83,11 @@ KORVANTE_API int RefreshCatalog(int, char* engineBuf, const char* catalogPath)
 KORVANTE_API int RunUpdate(const char* name, char* engineBuf, char*, char*, int)
 {
     Call("RunUpdate").Name(name).Write();
-    return RunJob(name, engineBuf) ? 1 : 0;
+    const JobResult result = RunJob(name, engineBuf);
+    // The program is closing: the products after this one are not reached.
+    if (result == kJobLeftRunning)
+        MarkBatchInterrupted();
+    return result == kJobSucceeded ? 1 : 0;
 }
 
 KORVANTE_API COleDateTime NextScheduledTime(int kind, int b, int a)

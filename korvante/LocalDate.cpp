@@ -29,7 +29,9 @@ double DateFromFields(int year, int month, int day, int hour, int minute, int se
 
 bool FieldsFromDate(double date, SYSTEMTIME& fields)
 {
-    return date >= kFirstDate && date <= kLastDate + kHalfSecond && COleDateTime(date).GetAsSystemTime(fields);
+    // The last second's later half rounds up into year 10000, which no text holds.
+    return date >= kFirstDate && date <= kLastDate + kHalfSecond && COleDateTime(date).GetAsSystemTime(fields) &&
+           fields.wYear <= 9999;
 }
 
 double Now()

@@ -114,8 +114,9 @@ bool ReadFields(HWND dialog, int& kind, int& a, int& b)
 bool Store(const char* name, int kind, int a, int b)
 {
     EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
+    // A new schedule is a new occurrence: a retry's count starts anew.
     return key.WriteDword(kScheduleKind, kind) && key.WriteDword(kScheduleA, a) && key.WriteDword(kScheduleB, b) &&
-           key.WriteTime(kNextTime, NextOccurrence(kind, a, b, Now()));
+           key.WriteTime(kNextTime, NextOccurrence(kind, a, b, Now())) && key.DeleteValue(kFailedTries);
 }
 
 INT_PTR CALLBACK ScheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -7,6 +7,8 @@
 #include "korvante/MessageWait.h"
 #include "korvante/Schedule.h"
 #include "korvante/SystemCalls.h"
+#include "korvante/UpdateRetry.h"
+#include <cstring>
 
 namespace {
 
@@ -104,23 +106,25 @@ bool PrepareJob(const char* name, char* command, char* directory)
     return found;
 }
 
-bool RunJob(const char* name, char* status)
+JobResult RunJob(const char* name, char* status)
 {
     EntryKey key(name, EntryKey::Write);
     if (!key.Open()) {
         CopyToBuffer(status, "no entry");
-        return false;
+        return kJobFailed;
     }
     const double started = Now();
-    char command[kKorvanteBufferSize], directory[kKorvanteBufferSize], outcome[32] = "no command";
-    bool succeeded = false;
+    char command[kKorvanteBufferSize], directory[kKorvanteBufferSize], outcome[48] = "no command";
+    JobResult result = kJobFailed;
     if (PrepareJob(name, command, directory)) {
-        succeeded = RunProcess(command, directory, TimeoutMilliseconds(key), outcome);
-        if (!IsRecurring(static_cast<int>(key.ReadDword(kScheduleKind, kKindNone))))
-            key.WriteTime(kNextTime, 0.0);
+        if (RunProcess(command, directory, TimeoutMilliseconds(key), outcome))
+            result = kJobSucceeded;
+        else if (std::strcmp(outcome, "left running") == 0)
+            result = kJobLeftRunning;
+        SettleTry(key, result == kJobSucceeded, outcome);
     }
     key.WriteString(kLastOutcome, outcome);
     key.WriteTime(kLastRun, started);
     CopyToBuffer(status, outcome);
-    return succeeded;
+    return result;
 }

@@ -22,15 +22,22 @@ protected:
     void SetUp() override
     {
         DeleteProductKey();
-        m_module = ::LoadLibraryA((ProgramDir() + "korvante.dll").c_str());
-        ASSERT_NE(m_module, nullptr);
-#define KORVANTE_BIND(name, ordinal) Bind(name, ordinal);
-        KORVANTE_CALLS(KORVANTE_BIND)
+        Reload();
     }
     void TearDown() override
     {
         if (m_module)
             ::FreeLibrary(m_module);
+    }
+    // A fresh copy of the library, as a new start of the agent gets.
+    void Reload()
+    {
+        if (m_module)
+            ::FreeLibrary(m_module);
+        m_module = ::LoadLibraryA((ProgramDir() + "korvante.dll").c_str());
+        ASSERT_NE(m_module, nullptr);
+#define KORVANTE_BIND(name, ordinal) Bind(name, ordinal);
+        KORVANTE_CALLS(KORVANTE_BIND)
     }
 
     static double Now() { return COleDateTime::GetCurrentTime().m_dt; }
@@ -69,7 +76,9 @@ protected:
     // One due-update run as the agent makes it: in a bracket, every product whose
     // time has come gets its schedule moved on (when the library says so) and its
     // update, then the catalog is refreshed; after the bracket the default entry
-    // is moved on unless it is of the once kind. Returns the products updated.
+    // is moved on unless it is of the once kind. A quit met during an update
+    // closes the bracket at once, as the closing agent does. Returns the products
+    // updated.
     std::string RunDue(std::initializer_list<const char*> products)
     {
         char engine[260] = "", jobA[260] = "", jobB[260] = "";
@@ -88,6 +97,11 @@ protected:
             PrepareUpdate(name, jobA, jobB);
             RunUpdate(name, engine, jobA, jobB, 0);
             updated += std::string(" ") + name;
+            MSG quit;
+            if (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+                EndBatch();
+                return updated;
+            }
         }
         RefreshCatalog(0, engine, (ProgramDir() + "korvante-catalog.cfg").c_str());
         EndBatch();

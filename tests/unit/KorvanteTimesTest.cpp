@@ -15,6 +15,9 @@ TEST_F(KorvanteTest, NextTimeIsKeptAsTextInTheEntrysKey)
         SetEntryValue("Alpha", "NextTime", bad);
         EXPECT_EQ(NextText("Alpha"), "none") << bad;
     }
+    // The last second's half rounds up into year 10000, which has no text.
+    EXPECT_EQ(SetNextTime("Alpha", COleDateTime(COleDateTime(9999, 12, 31, 23, 59, 59).m_dt + 0.5 / 86400)), 0);
+    EXPECT_EQ(ReadEntryString("Alpha", "NextTime"), "");
     // Only the default entry's key is made by a write.
     EXPECT_EQ(SetNextTime("Ghost", COleDateTime(2031, 2, 3, 4, 5, 6)), 0);
     DeleteProductKey();
@@ -109,4 +112,21 @@ TEST_F(KorvanteTest, TheStartUpImportLeavesDueProductsToTheRunAfterIt)
     EXPECT_EQ(ReadEntryString("Solo", "LastOutcome") + "|" + ReadEntryString("Daily", "LastOutcome"),
               "no command|no command");
     ExpectNothingPast({"", "Solo", "Daily"});
+}
+
+// A clock set back after a run, or the autumn hour that comes round twice,
+// leaves the last run's mark ahead of now. Such a mark passes nothing: what is
+// due runs, and the mark is the run's own start after it.
+TEST_F(KorvanteTest, AMarkAheadOfTheClockPassesNothing)
+{
+    for (const double ahead : {365.0, 50 * kMinute}) {
+        DeleteProductKey();
+        Reload();
+        const double past = Now() - kMinute;
+        Schedule("Daily", 1, 600, 0, past);
+        Schedule("Once", 3, 600, 0, past);
+        SetEntryValue("", "LastBatch", Text(Now() + ahead));
+        EXPECT_EQ(RunDue({"Daily", "Once"}), " Daily Once") << Text(Now() + ahead);
+        EXPECT_LE(ReadEntryString("", "LastBatch"), Text(Now()));
+    }
 }

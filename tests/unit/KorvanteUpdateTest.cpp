@@ -38,9 +38,12 @@ TEST_F(KorvanteUpdateTest, PrepareUpdateFillsTheJobBuffersWithinTheirSize)
     memset(jobs, 'x', sizeof jobs);
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[0], jobs[1]), 1);
     EXPECT_EQ(std::string(jobs[0]) + "|" + jobs[1], "cmd.exe /c exit 0|C:\\windows");
-    // A command that fills the buffer with its terminator is no command (one byte
-    // stays back for a stored string without one), and nothing is written past it.
+    // The longest command fills the buffer with its terminator; a longer one is no
+    // command, and nothing is written past the buffer.
     SetEntryValue("Alpha", "UpdateCommand", std::string(259, 'c'));
+    EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 1);
+    EXPECT_EQ(std::string(jobs[1]), std::string(259, 'c'));
+    SetEntryValue("Alpha", "UpdateCommand", std::string(260, 'c'));
     EXPECT_EQ(PrepareUpdate("Alpha", jobs[1], nullptr), 0);
     EXPECT_EQ(std::string(jobs[1]) + jobs[2][0], "x");
 }
@@ -54,8 +57,10 @@ TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
     EXPECT_EQ(ReadFileText(dir + "korvante-cwd.txt"), "here\r\n");
     ::DeleteFileA((dir + "korvante-cwd.txt").c_str());
     EXPECT_GE(ReadEntryString("Alpha", "LastRun"), before);
-    for (const auto& [command, outcome] : {std::make_pair("cmd.exe /c exit 3", "exit 3"),
-                                           {"C:\\no\\such\\updater.exe", "failed to start"}, {"", "no command"}}) {
+    // A failure says which try it was; with no time to come back to, it is the only one.
+    for (const auto& [command, outcome] : {std::make_pair("cmd.exe /c exit 3", "exit 3 (try 1 of 3)"),
+                                           {"C:\\no\\such\\updater.exe", "failed to start (try 1 of 3)"},
+                                           {"", "no command"}}) {
         EXPECT_EQ(Run("Alpha", command), outcome);
         EXPECT_EQ(ReadEntryString("Alpha", "LastOutcome") + " " + std::to_string(m_result), std::string(outcome) + " 0");
     }
@@ -63,32 +68,84 @@ TEST_F(KorvanteUpdateTest, RunUpdateRecordsHowTheCommandEnded)
     // A command that overruns its time is ended.
     const DWORD seconds = 1, start = ::GetTickCount();
     SetEntryValue("Alpha", "UpdateTimeoutSeconds", seconds);
-    EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out");
+    EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out (try 1 of 3)");
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }
 
-TEST_F(KorvanteUpdateTest, RunUpdateClearsTheTimeOfAOneOffOnly)
+// Closing in the middle of a run: the update being waited for goes on as its
+// own process, the quit that ended the wait is handed back, and the agent closes
+// the bracket at once. Started again, it finds the products the run did not reach
+// still due, and not the one left running.
+TEST_F(KorvanteUpdateTest, AClosedRunLeavesWhatItDidNotReachDue)
 {
-    const double later = Now() + kHour;
-    Schedule("Once", 3, 600, 0, later);
-    Schedule("Daily", 1, 600, 0, later);
-    Run("Once", "cmd.exe /c exit 0"), Run("Daily", "cmd.exe /c exit 0");
-    EXPECT_EQ(NextText("Once") + "|" + NextText("Daily"), "none|" + Text(later));
-}
-
-TEST_F(KorvanteUpdateTest, RunUpdateDispatchesMessagesWhileItWaitsAndGivesAQuitBack)
-{
+    const double past = Now() - 3 * kMinute;
+    Schedule("First", 3, 600, 0, past);
+    Schedule("Daily", 1, 600, 0, past);
+    Schedule("Once", 3, 600, 0, past);
+    SetEntryValue("First", "UpdateCommand", "ping.exe -n 20 127.0.0.1");
     g_ticks = 0;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
     const DWORD start = ::GetTickCount();
-    // The quit ends the wait; the update itself goes on as its own process.
-    EXPECT_EQ(Run("Alpha", "ping.exe -n 20 127.0.0.1"), "left running");
+    EXPECT_EQ(RunDue({"First", "Daily", "Once"}), " First");
     ::KillTimer(nullptr, timer);
     EXPECT_LT(::GetTickCount() - start, 10000u);
-    EXPECT_EQ(3, g_ticks);
+    EXPECT_EQ(3, g_ticks) << "messages are dispatched while the update runs";
     MSG msg;
     ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(7u, msg.wParam);
+    EXPECT_EQ(ReadEntryString("First", "LastOutcome"), "left running");
+
+    Reload();
+    int dailyDue = 0, onceDue = 0;
+    EXPECT_EQ(NextText("First") + "|" + NextText("Daily", &dailyDue) + "|" + NextText("Once", &onceDue),
+              "none|" + Text(past) + "|" + Text(past));
+    EXPECT_EQ(dailyDue + onceDue, 2);
+    EXPECT_EQ(RunDue({"First", "Daily", "Once"}), " Daily Once");
+    ExpectNothingPast({"First", "Daily", "Once"});
+}
+
+// A failed update is tried again after 15 minutes, then after an hour: three
+// tries at most, and never later than the product's next occurrence. Success, or
+// that occurrence, starts the count anew. Each retry's time is played as come.
+TEST_F(KorvanteUpdateTest, AFailedUpdateIsTriedAgainThreeTimesAtMost)
+{
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    const int minute = local.wHour * 60 + local.wMinute, later = (minute + 720) % 1440, soon = (minute + 6) % 1440;
+    const double past = Now() - 3 * kMinute;
+    Schedule("Flaky", 1, later, 0, past);
+    Schedule("Broken", 3, 600, 0, past);
+    Schedule("Soon", 1, soon, 0, past);
+    SetEntryValue("Broken", "UpdateCommand", "cmd /c exit 2");
+    SetEntryValue("Soon", "UpdateCommand", "cmd /c exit 1");
+    const std::string soonNext = Text(NextScheduledTime(1, 0, soon).m_dt);
+    // The minutes from now to the entry's next time; -1 for none.
+    const auto minutesAhead = [&](const char* name) {
+        COleDateTime next;
+        GetNextTime(name, &next);
+        return next.m_dt == 0.0 ? -1.0 : (next.m_dt - Now()) * 1440;
+    };
+    const struct {
+        const char *flakyCommand, *ran, *flaky, *broken;
+        double flakyMinutes, brokenMinutes;
+    } runs[] = {
+        {"cmd /c exit 1", " Flaky Broken Soon", "exit 1 (try 1 of 3)", "exit 2 (try 1 of 3)", 15, 15},
+        {"cmd /c exit 0", " Flaky Broken", "exit 0 (try 2 of 3)", "exit 2 (try 2 of 3)", 720, 60},
+        {"cmd /c exit 1", " Flaky Broken", "exit 1 (try 1 of 3)", "exit 2 (try 3 of 3)", 15, -1},
+    };
+    for (const auto& run : runs) {
+        SetEntryValue("Flaky", "UpdateCommand", run.flakyCommand);
+        EXPECT_EQ(RunDue({"Flaky", "Broken", "Soon"}), run.ran);
+        EXPECT_EQ(ReadEntryString("Flaky", "LastOutcome") + "|" + ReadEntryString("Broken", "LastOutcome"),
+                  std::string(run.flaky) + "|" + run.broken);
+        EXPECT_NEAR(minutesAhead("Flaky"), run.flakyMinutes, 1.1) << run.flaky;
+        EXPECT_NEAR(minutesAhead("Broken"), run.brokenMinutes, 0.2) << run.broken;
+        // The next time comes: it is made this second, and one more passes.
+        for (const char* name : {"Flaky", "Broken"})
+            SetEntryValue(name, "NextTime", Text(Now()));
+        ::Sleep(1100);
+    }
+    EXPECT_EQ(ReadEntryString("Soon", "LastOutcome") + " " + NextText("Soon"), "exit 1 (try 1 of 3) " + soonNext);
 }
 
 // Windows would read an unquoted path with blanks as the shortest program it
@@ -108,12 +165,12 @@ TEST_F(KorvanteUpdateTest, CommandsRunOnlyTheProgramTheyName)
         ASSERT_TRUE(::CopyFileA(shell.c_str(), copy.c_str(), FALSE)) << copy;
 
     const std::string cases[][2] = {
-        {"\"" + tool + "\" /c exit 4", "exit 4"},
+        {"\"" + tool + "\" /c exit 4", "exit 4 (try 1 of 3)"},
         {tool + " /c exit 4", "unquoted path"},
-        {"cmd /c exit 6", "exit 6"},
-        {"korvante-planted /c exit 5", "failed to start"},
-        {".\\korvante-planted.exe /c exit 5", "failed to start"},
-        {"\"" + tool + " /c exit 4", "failed to start"},
+        {"cmd /c exit 6", "exit 6 (try 1 of 3)"},
+        {"korvante-planted /c exit 5", "failed to start (try 1 of 3)"},
+        {".\\korvante-planted.exe /c exit 5", "failed to start (try 1 of 3)"},
+        {"\"" + tool + " /c exit 4", "failed to start (try 1 of 3)"},
     };
     for (const auto& test : cases)
         EXPECT_EQ(Run("Alpha", test[0].c_str()), test[1]) << test[0];
