@@ -54,13 +54,13 @@ struct OldSystemCase {
     const char* expected;
 } const kCases[] = {
     {kNt, 5, 0, true, Update, kExit0, 0, "exit 0"},
-    {kNt, 5, 0, true, Update, "ping.exe -n 30 127.0.0.1", 1, "timed out"},
+    {kNt, 5, 0, true, Update, "ping.exe -n 30 127.0.0.1", 1, "timed out (try 1 of 3)"},
     {k9x, 4, 0, false, Update, kExit0, 0, "exit 0"},
     {k9x, 4, 0, false, Catalog, nullptr, 0, "catalog copied|new"},
-    {kNt, 3, 51, false, Update, kWrapper, 1, "timed out, the child went on"},
+    {kNt, 3, 51, false, Update, kWrapper, 1, "timed out (try 1 of 3), the child went on"},
     {kNt, 4, 0, false, Mutex, nullptr, 0, "TesvoOldWindowsRun"},
     {kNt, 5, 0, false, Mutex, nullptr, 0, "Global\\TesvoOldWindowsRun"},
-    {kNt, 5, 0, false, Update, kWrapper, 1, "timed out"},
+    {kNt, 5, 0, false, Update, kWrapper, 1, "timed out (try 1 of 3)"},
 };
 
 void Play(const OldSystemCase& test)
