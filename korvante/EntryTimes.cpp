@@ -100,22 +100,29 @@ void MarkBatchInterrupted()
         g_batchInterrupted = true;
 }
 
-void MarkBatchEnd()
+double MarkBatchEnd()
 {
     const double start = g_batchStart;
     g_batchStart = 0.0;
-    if (start != 0.0 && !g_batchIsImport && !g_batchInterrupted)
-        StoreLastBatch(start);
+    // The import passes no time, and neither does a run a close cut short.
+    if (start == 0.0 || g_batchIsImport || g_batchInterrupted)
+        return 0.0;
+    const double now = Now();
+    const double kept = IsAhead(start, now) ? now : start;
+    if (SecondsOf(kept) > SecondsOf(g_lastBatch))
+        g_lastBatch = kept;
+    return kept;
 }
 
-void StoreLastBatch(double start)
+bool StoreLastBatch(double start)
 {
     const double now = Now(), last = LastBatch();
-    // Never ahead of the clock, nor behind the mark of a run that started later.
+    // Never ahead of the clock, nor behind the mark of a run that started later:
+    // agents of several sessions end runs.
     if (IsAhead(start, now))
         start = now;
     if (SecondsOf(last) > SecondsOf(start))
         start = last;
     g_lastBatch = start;
-    EntryKey("", EntryKey::Write).WriteTime(kLastBatch, start);
+    return EntryKey("", EntryKey::Write).WriteTime(kLastBatch, start);
 }

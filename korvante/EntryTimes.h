@@ -36,9 +36,11 @@ void MarkBatchStart(bool import);
 // closing, and the products after that one were not reached. The run then passes
 // no time, so they stay due.
 void MarkBatchInterrupted();
-// Closes the bracket; a whole run's start becomes the last-run mark.
-void MarkBatchEnd();
-// Makes start the last-run mark (LastBatch, and in memory): every entry time
-// before it counts as passed. A start ahead of now is taken as now, and a mark
-// already later stays.
-void StoreLastBatch(double start);
+// Closes the bracket. Returns the start of the whole run it closed (never ahead
+// of now), also kept in memory as the last-run mark; 0.0 for none, for the
+// import and for a run cut short.
+double MarkBatchEnd();
+// Stores start as the last-run mark (LastBatch): every entry time before it
+// counts as passed. A start ahead of now is taken as now, and a mark already
+// later stays. False when the key could not be written.
+bool StoreLastBatch(double start);

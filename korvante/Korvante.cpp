@@ -2,14 +2,16 @@
 // of the library that does the work. docs/korvante.md describes the behaviour.
 #include "engine/Korvante.h"
 #include "korvante/BoundedText.h"
-#include "korvante/CatalogRefresh.h"
 #include "korvante/EntryKey.h"
 #include "korvante/EntryTimes.h"
 #include "korvante/Journal.h"
 #include "korvante/LocalDate.h"
+#include "korvante/MessageWait.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleDialog.h"
+#include "korvante/UpdateRoutes.h"
 #include "korvante/UpdateRunner.h"
+#include "korvante/UpdateTurn.h"
 #include <initializer_list>
 
 namespace {
@@ -77,17 +79,18 @@ KORVANTE_API int EditSchedule(const char* name)
 KORVANTE_API int RefreshCatalog(int, char* engineBuf, const char* catalogPath)
 {
     Call("RefreshCatalog").Name(catalogPath).Write();
-    return RefreshCatalogFile(catalogPath, engineBuf) ? 1 : 0;
+    return RouteRefreshCatalog(catalogPath, engineBuf) ? 1 : 0;
 }
 
 KORVANTE_API int RunUpdate(const char* name, char* engineBuf, char*, char*, int)
 {
     Call("RunUpdate").Name(name).Write();
-    const JobResult result = RunJob(name, engineBuf);
-    // The program is closing: the products after this one are not reached.
-    if (result == kJobLeftRunning)
+    const bool succeeded = RouteRunUpdate(name, engineBuf);
+    // A quit met while waiting (for the update, the service or the lock): the
+    // program is closing, and the products after this one are not reached.
+    if (QuitPending())
         MarkBatchInterrupted();
-    return result == kJobSucceeded ? 1 : 0;
+    return succeeded ? 1 : 0;
 }
 
 KORVANTE_API COleDateTime NextScheduledTime(int kind, int b, int a)
@@ -139,14 +142,20 @@ KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 
 KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
 {
-    return AnswerTime("GetDueTime", name, time, DueTimeOf);
+    COleDateTime due;
+    const int result = AnswerTime("GetDueTime", name, &due, DueTimeOf);
+    // RunUpdate hands it on, so that one due time gives one update across sessions.
+    RememberDueTime(name, due.m_dt);
+    if (time)
+        *time = due;
+    return result;
 }
 
 KORVANTE_API int SetNextTime(const char* name, COleDateTime time)
 {
     const bool valid = time.m_status == COleDateTime::valid;
     Call("SetNextTime").Name(name).Time(time.m_dt, valid).Write();
-    return valid && StoreNextTime(name, time.m_dt) ? 1 : 0;
+    return valid && RouteSetNextTime(name, time.m_dt) ? 1 : 0;
 }
 
 KORVANTE_API int BeginBatch()
@@ -160,6 +169,6 @@ KORVANTE_API int BeginBatch()
 KORVANTE_API int EndBatch()
 {
     Call("EndBatch").Write();
-    MarkBatchEnd();
+    RouteEndRun(MarkBatchEnd());
     return 1;
 }

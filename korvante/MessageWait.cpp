@@ -32,9 +32,18 @@ DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
         DWORD woken = System().msgWaitForMultipleObjects(1, &handle, FALSE, left, kWakeMask);
         if (woken == WAIT_FAILED)
             woken = ::WaitForSingleObject(handle, left < kPollMs ? left : kPollMs);
-        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
-            return woken;
+        // A mutex left by a thread that ended is now ours all the same.
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0)
+            return WAIT_OBJECT_0;
+        if (woken == WAIT_FAILED)
+            return WAIT_FAILED;
         if (woken == WAIT_TIMEOUT && left == 0)
             return WAIT_TIMEOUT;
     }
+}
+
+bool QuitPending()
+{
+    MSG msg;
+    return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
 }

@@ -11,3 +11,6 @@ constexpr DWORD kWaitEndedByQuit = WAIT_OBJECT_0 + 1;
 // the time ran out, kWaitEndedByQuit when a WM_QUIT came: it is posted again, so
 // the caller's own message loop sees it too.
 DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs);
+
+// A quit message waits in this thread's queue: the program is ending. It stays there.
+bool QuitPending();

@@ -1,6 +1,7 @@
 // The running system's calls, bound by name where older systems lack them, so
 // that the library still loads there.
 #include "korvante/SystemCalls.h"
+#include "korvante/AccessRights.h"
 
 namespace {
 
@@ -28,6 +29,11 @@ void ResetSystemCalls()
     g_calls.moveFileEx = ::MoveFileExA;
     g_calls.createMutex = ::CreateMutexA;
     g_calls.createProcess = ::CreateProcessA;
+    constexpr DWORD kRejectRemoteClients = 0x8;   // PIPE_REJECT_REMOTE_CLIENTS, Vista's headers
+    g_calls.pipeRejectRemote = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6
+                                   ? kRejectRemoteClients : 0;
+    g_calls.pipeFirstInstance = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5
+                                    ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     Bind(g_calls.createJobObject, kernel, "CreateJobObjectA");
     Bind(g_calls.assignProcessToJobObject, kernel, "AssignProcessToJobObject");
@@ -47,15 +53,22 @@ bool IsNtFrom(DWORD major)
     return System().platform == VER_PLATFORM_WIN32_NT && System().major >= major;
 }
 
-HANDLE CreateMachineMutex(const char* name, SECURITY_ATTRIBUTES* attributes)
+HANDLE CreateMachineMutex(const char* name)
 {
+    const SystemCalls& system = System();
     char global[MAX_PATH] = "Global\\";
     if (::lstrlenA(name) >= MAX_PATH - ::lstrlenA(global))
         return nullptr;
     ::lstrcatA(global, name);
-    const HANDLE mutex = System().createMutex(attributes, FALSE, global);
-    // Access denied means the machine-wide mutex exists: another name would not exclude its holder.
-    if (mutex || ::GetLastError() == ERROR_ACCESS_DENIED)
-        return mutex;
-    return System().createMutex(attributes, FALSE, name);
+    // Everyone may wait on it and release it, nothing more; 9x keeps no rights.
+    AccessRights rights{Everyone(true, SYNCHRONIZE | MUTEX_MODIFY_STATE)};
+    SECURITY_ATTRIBUTES* attributes = system.platform == VER_PLATFORM_WIN32_NT ? rights.Attributes() : nullptr;
+    HANDLE mutex = system.createMutex(attributes, FALSE, global);
+    // Made by another user first: we may only wait on it and release it.
+    if (!mutex && ::GetLastError() == ERROR_ACCESS_DENIED)
+        return ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, global);
+    // The name refused: a system without sessions' namespaces.
+    if (!mutex)
+        mutex = system.createMutex(attributes, FALSE, name);
+    return mutex;
 }

@@ -21,6 +21,11 @@ struct SystemCalls {
     HANDLE(WINAPI* createJobObject)(SECURITY_ATTRIBUTES* attributes, const char* name);
     BOOL(WINAPI* assignProcessToJobObject)(HANDLE job, HANDLE process);
     BOOL(WINAPI* terminateJobObject)(HANDLE job, UINT exitCode);
+    // PIPE_REJECT_REMOTE_CLIENTS where the system knows it (Vista and later), else
+    // 0: an unknown pipe-mode bit makes CreateNamedPipeA fail.
+    DWORD pipeRejectRemote;
+    // FILE_FLAG_FIRST_PIPE_INSTANCE where the system knows it (2000 and later), else 0.
+    DWORD pipeFirstInstance;
     // The running system as GetVersionExA tells it: VER_PLATFORM_*, major and minor version.
     DWORD platform, major, minor;
 };
@@ -33,8 +38,9 @@ void ResetSystemCalls();
 // True on Windows NT of at least this major version; never on 95, 98 or Me.
 bool IsNtFrom(DWORD major);
 
-// A named mutex seen by every session of the machine: "Global\name" where the
-// system knows such names, the plain name where it refuses them (before 2000,
-// where there is one session anyway). Null when neither can be had; a mutex of
-// that name that this user may not open is not replaced by the plain name.
-HANDLE CreateMachineMutex(const char* name, SECURITY_ATTRIBUTES* attributes = nullptr);
+// A mutex shared by every session of the machine: "Global\name" where the system
+// knows such names, the plain name where it refuses them (before 2000, where
+// there is one session anyway). Any user may wait on it and release it. Null
+// when it can be neither created nor opened; a "Global\" mutex this user may
+// not open is never replaced by the plain name.
+HANDLE CreateMachineMutex(const char* name);
