@@ -26,7 +26,10 @@ Turn RunUpdateTurn(const char* name, double dueSeen, char* status, bool& succeed
     }
     // Another session's agent may have run it while we waited for the lock.
     const double lastRun = EntryKey(name, EntryKey::Read).ReadTime(kLastRun);
-    const bool alreadyRun = dueSeen != 0.0 && lastRun != 0.0 && SecondsOf(lastRun) >= SecondsOf(dueSeen);
+    // A run for a due time starts once that second has passed; a LastRun ahead of
+    // the clock (a clock set back since) tells nothing.
+    const long long ran = SecondsOf(lastRun);
+    const bool alreadyRun = dueSeen != 0.0 && lastRun != 0.0 && ran > SecondsOf(dueSeen) && ran <= SecondsOf(Now());
     if (alreadyRun)
         CopyToBuffer(status, "already run");
     else

@@ -126,7 +126,9 @@ TEST_F(KorvanteTest, AMarkAheadOfTheClockPassesNothing)
         Schedule("Daily", 1, 600, 0, past);
         Schedule("Once", 3, 600, 0, past);
         SetEntryValue("", "LastBatch", Text(Now() + ahead));
+        SetEntryValue("Daily", "LastRun", Text(Now() + ahead));
         EXPECT_EQ(RunDue({"Daily", "Once"}), " Daily Once") << Text(Now() + ahead);
         EXPECT_LE(ReadEntryString("", "LastBatch"), Text(Now()));
+        EXPECT_LE(ReadEntryString("Daily", "LastRun"), Text(Now()));
     }
 }
