@@ -8,13 +8,6 @@ namespace {
 SystemCalls g_calls;
 bool g_filled = false;
 
-template <typename Function>
-void Bind(Function& function, HMODULE module, const char* name)
-{
-    function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
-                      : nullptr;
-}
-
 } // namespace
 
 void ResetSystemCalls()
@@ -35,9 +28,9 @@ void ResetSystemCalls()
     g_calls.pipeFirstInstance = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5
                                     ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    Bind(g_calls.createJobObject, kernel, "CreateJobObjectA");
-    Bind(g_calls.assignProcessToJobObject, kernel, "AssignProcessToJobObject");
-    Bind(g_calls.terminateJobObject, kernel, "TerminateJobObject");
+    BindCall(g_calls.createJobObject, kernel, "CreateJobObjectA");
+    BindCall(g_calls.assignProcessToJobObject, kernel, "AssignProcessToJobObject");
+    BindCall(g_calls.terminateJobObject, kernel, "TerminateJobObject");
     g_filled = true;
 }
 

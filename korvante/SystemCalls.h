@@ -30,6 +30,15 @@ struct SystemCalls {
     DWORD platform, major, minor;
 };
 
+// Binds a call by name where older systems lack it; false, and null, where the
+// module (which may be null) has none.
+template <typename Function>
+bool BindCall(Function& function, HMODULE module, const char* name)
+{
+    function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+    return function != nullptr;
+}
+
 // The table in force: the running system's, unless a test replaced entries.
 SystemCalls& System();
 // Fills the table from the running system again (tests restore it so).
