@@ -1,6 +1,7 @@
 // The installer's commands of TesvoService.exe: see ServiceSetup.h.
 #include "service/ServiceSetup.h"
-#include "service/AccessRights.h"
+#include "service/TreeRights.h"
+#include "korvante/AccessRights.h"
 #include "korvante/SystemCalls.h"
 #include <windows.h>
 #include <cstdio>
@@ -126,20 +127,36 @@ DWORD RemoveEventSource()
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-DWORD SecureProductKey()
+// The rights' descriptor, passed on to everything below and protected; null
+// when it could not be built.
+SECURITY_DESCRIPTOR* TreeDescriptor(AccessRights& rights)
 {
-    AccessRights rights{{Principal::Administrators, KEY_ALL_ACCESS},
-                        {Principal::System, KEY_ALL_ACCESS},
-                        {Principal::Everyone, KEY_READ}};
-    return SecureKeyTree(kProductKey, rights);
+    SECURITY_ATTRIBUTES* attributes = rights.Attributes();
+    if (!attributes)
+        return nullptr;
+    auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
+    PassOnAndProtect(descriptor);
+    return descriptor;
 }
 
+// What Windows 2000 and later give HKLM\SOFTWARE; NT 3.51 and NT 4 let everyone
+// write it, and whoever writes an UpdateCommand has it run by the service.
+DWORD SecureProductKey()
+{
+    AccessRights rights{Administrators(true, KEY_ALL_ACCESS), LocalSystem(true, KEY_ALL_ACCESS),
+                        Everyone(true, KEY_READ)};
+    SECURITY_DESCRIPTOR* descriptor = TreeDescriptor(rights);
+    return descriptor ? SecureKeyTree(kProductKey, descriptor) : Failed(::GetLastError());
+}
+
+// Users may run the programs but not replace them.
 DWORD SecureProgramFolder(const std::string& folder)
 {
-    AccessRights rights{{Principal::Administrators, FILE_ALL_ACCESS},
-                        {Principal::System, FILE_ALL_ACCESS},
-                        {Principal::Users, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
-    return SecureFolder(folder.c_str(), rights);
+    const AccessEntry users{true, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 5, SECURITY_BUILTIN_DOMAIN_RID,
+                            DOMAIN_ALIAS_RID_USERS};
+    AccessRights rights{Administrators(true, FILE_ALL_ACCESS), LocalSystem(true, FILE_ALL_ACCESS), users};
+    SECURITY_DESCRIPTOR* descriptor = TreeDescriptor(rights);
+    return descriptor ? SecureFolder(folder.c_str(), descriptor) : Failed(::GetLastError());
 }
 
 // Program Files keeps users from writing since Windows 2000; anywhere else, and
