@@ -77,13 +77,13 @@ void MarkBatchStart(bool import)
     g_batchIsImport = import;
 }
 
-void MarkBatchEnd()
+double MarkBatchEnd()
 {
     const double start = g_batchStart;
     g_batchStart = 0.0;
     if (start == 0.0 || g_batchIsImport)
-        return;
+        return 0.0;
     if (SecondsOf(start) > SecondsOf(g_lastBatch))
         g_lastBatch = start;
-    EntryKey("", EntryKey::Write).WriteTime(kLastBatch, g_lastBatch);
+    return g_lastBatch;
 }

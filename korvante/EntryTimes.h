@@ -30,5 +30,7 @@ bool StoreNextTime(const char* name, double time);
 // The bracket of a run. Brackets do not nest: the first BeginBatch counts, and
 // EndBatch without an open bracket does nothing. The agent's catalog import opens
 // a bracket too; that one is no run and passes no time.
+// MarkBatchEnd returns the start of the run it closed, to be kept as the
+// last-run mark (StoreLastBatch); 0.0 for none or for the import.
 void MarkBatchStart(bool import);
-void MarkBatchEnd();
+double MarkBatchEnd();

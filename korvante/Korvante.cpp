@@ -2,14 +2,15 @@
 // of the library that does the work. docs/korvante.md describes the behaviour.
 #include "engine/Korvante.h"
 #include "korvante/BoundedText.h"
-#include "korvante/CatalogRefresh.h"
 #include "korvante/EntryKey.h"
 #include "korvante/EntryTimes.h"
 #include "korvante/Journal.h"
 #include "korvante/LocalDate.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleDialog.h"
+#include "korvante/UpdateRoutes.h"
 #include "korvante/UpdateRunner.h"
+#include "korvante/UpdateTurn.h"
 #include <initializer_list>
 
 namespace {
@@ -77,13 +78,13 @@ KORVANTE_API int EditSchedule(const char* name)
 KORVANTE_API int RefreshCatalog(int, char* engineBuf, const char* catalogPath)
 {
     Call("RefreshCatalog").Name(catalogPath).Write();
-    return RefreshCatalogFile(catalogPath, engineBuf) ? 1 : 0;
+    return RouteRefreshCatalog(catalogPath, engineBuf) ? 1 : 0;
 }
 
 KORVANTE_API int RunUpdate(const char* name, char* engineBuf, char*, char*, int)
 {
     Call("RunUpdate").Name(name).Write();
-    return RunJob(name, engineBuf) ? 1 : 0;
+    return RouteRunUpdate(name, engineBuf) ? 1 : 0;
 }
 
 KORVANTE_API COleDateTime NextScheduledTime(int kind, int b, int a)
@@ -135,14 +136,20 @@ KORVANTE_API int GetNextTime(const char* name, COleDateTime* time)
 
 KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
 {
-    return AnswerTime("GetDueTime", name, time, DueTimeOf);
+    COleDateTime due;
+    const int result = AnswerTime("GetDueTime", name, &due, DueTimeOf);
+    // RunUpdate hands it on, so that one due time gives one update across sessions.
+    RememberDueTime(name, due.m_dt);
+    if (time)
+        *time = due;
+    return result;
 }
 
 KORVANTE_API int SetNextTime(const char* name, COleDateTime time)
 {
     const bool valid = time.m_status == COleDateTime::valid;
     Call("SetNextTime").Name(name).Time(time.m_dt, valid).Write();
-    return valid && StoreNextTime(name, time.m_dt) ? 1 : 0;
+    return valid && RouteSetNextTime(name, time.m_dt) ? 1 : 0;
 }
 
 KORVANTE_API int BeginBatch()
@@ -156,6 +163,6 @@ KORVANTE_API int BeginBatch()
 KORVANTE_API int EndBatch()
 {
     Call("EndBatch").Write();
-    MarkBatchEnd();
+    RouteEndRun(MarkBatchEnd());
     return 1;
 }

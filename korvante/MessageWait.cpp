@@ -19,7 +19,8 @@ DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
         const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
         // Wakes for the handle or for a message that came after the queue was emptied.
         const DWORD woken = System().msgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
+        // A mutex left by a thread that ended is now ours all the same.
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0)
             return WAIT_OBJECT_0;
         if (woken != WAIT_OBJECT_0 + 1)
             return WAIT_TIMEOUT;

@@ -7,6 +7,7 @@
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleDialogIds.h"
 #include "korvante/TimeText.h"
+#include "korvante/UpdateRoutes.h"
 
 namespace {
 
@@ -111,13 +112,6 @@ bool ReadFields(HWND dialog, int& kind, int& a, int& b)
     return true;
 }
 
-bool Store(const char* name, int kind, int a, int b)
-{
-    EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
-    return key.WriteDword(kScheduleKind, kind) && key.WriteDword(kScheduleA, a) && key.WriteDword(kScheduleB, b) &&
-           key.WriteTime(kNextTime, NextOccurrence(kind, a, b, Now()));
-}
-
 INT_PTR CALLBACK ScheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -135,7 +129,7 @@ INT_PTR CALLBACK ScheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             return TRUE;
         case IDOK:
             if (ReadFields(dialog, kind, a, b))
-                ::EndDialog(dialog, Store(state->name, kind, a, b) ? IDOK : IDCANCEL);
+                ::EndDialog(dialog, RouteStoreSchedule(state->name, kind, a, b) ? IDOK : IDCANCEL);
             return TRUE;
         case IDCANCEL:
             ::EndDialog(dialog, IDCANCEL);

@@ -17,6 +17,11 @@ struct SystemCalls {
     HANDLE(WINAPI* createJobObject)(SECURITY_ATTRIBUTES* attributes, const char* name);
     BOOL(WINAPI* assignProcessToJobObject)(HANDLE job, HANDLE process);
     BOOL(WINAPI* terminateJobObject)(HANDLE job, UINT exitCode);
+    // PIPE_REJECT_REMOTE_CLIENTS where the system knows it (Vista and later), else
+    // 0: an unknown pipe-mode bit makes CreateNamedPipeA fail.
+    DWORD pipeRejectRemote;
+    // FILE_FLAG_FIRST_PIPE_INSTANCE where the system knows it (2000 and later), else 0.
+    DWORD pipeFirstInstance;
     // The running system as GetVersionExA tells it: VER_PLATFORM_*, major and minor version.
     DWORD platform, major, minor;
 };
@@ -25,3 +30,8 @@ struct SystemCalls {
 SystemCalls& System();
 // Fills the table from the running system again (tests restore it so).
 void ResetSystemCalls();
+
+// A mutex shared by every session: "Global\name" where the system knows such
+// names (2000 and later), the plain name where it does not. Any user may wait
+// on it. Null when it can be neither created nor opened.
+HANDLE CreateMachineMutex(const char* name);

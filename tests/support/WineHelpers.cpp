@@ -83,7 +83,7 @@ bool ProductKeyAccess::Set(const char* sddl)
         return false;
     HKEY key;
     bool applied = false;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryPath(m_entry).c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
         applied = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
         ::RegCloseKey(key);
     }

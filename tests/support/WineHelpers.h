@@ -20,18 +20,20 @@ std::string ReadEntryString(const std::string& entry, const char* value);
 // A REG_SZ value of HKEY_CURRENT_USER\path, made with its key as needed.
 bool SetUserValue(const std::string& path, const char* value, const std::string& text);
 
-// Gives the product key the access list sddl for as long as the object lives,
-// then full access for everyone again (its owner may always change it).
+// Gives the product key (or an entry's key: Wine does not pass rights down) the
+// access list sddl for as long as the object lives, then full access for
+// everyone again (its owner may always change it).
 class ProductKeyAccess {
 public:
-    explicit ProductKeyAccess(const char* sddl) : m_applied(Set(sddl)) {}
+    explicit ProductKeyAccess(const char* sddl, std::string entry = "") : m_entry(entry), m_applied(Set(sddl)) {}
     ~ProductKeyAccess() { Set("D:(A;;KA;;;WD)"); }
     ProductKeyAccess(const ProductKeyAccess&) = delete;
     ProductKeyAccess& operator=(const ProductKeyAccess&) = delete;
     bool Applied() const { return m_applied; }
 
 private:
-    static bool Set(const char* sddl);
+    bool Set(const char* sddl);
+    std::string m_entry;
     bool m_applied;
 };
 

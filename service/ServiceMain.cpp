@@ -1,0 +1,63 @@
+// TesvoService.exe: with no argument the update service as the service control
+// manager starts it; /install and /uninstall for the installer; /serve runs the
+// same pipe server in the foreground (tests and benchmarks) until the process
+// is ended.
+#include "service/PipeServer.h"
+#include "service/ServiceSetup.h"
+#include <windows.h>
+#include <cstring>
+
+namespace {
+
+char g_serviceName[] = "TesvoUpdate";
+SERVICE_STATUS_HANDLE g_status = nullptr;
+PipeServer* g_server = nullptr;
+
+void Report(DWORD state, DWORD exitCode = NO_ERROR)
+{
+    SERVICE_STATUS status{};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = state;
+    status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    status.dwWin32ExitCode = exitCode;
+    // A stop waits for the update being served, if one is.
+    status.dwWaitHint = state == SERVICE_STOP_PENDING ? 35000 : 0;
+    ::SetServiceStatus(g_status, &status);
+}
+
+// Stop and shutdown end the server; everything else just reports the state.
+DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*)
+{
+    if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+        Report(SERVICE_STOP_PENDING);
+        g_server->Stop();
+    }
+    return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, char**)
+{
+    g_status = ::RegisterServiceCtrlHandlerExA(g_serviceName, OnControl, nullptr);
+    if (!g_status)
+        return;
+    PipeServer server;
+    g_server = &server;
+    Report(SERVICE_RUNNING);
+    const bool served = server.Run();
+    Report(SERVICE_STOPPED, served ? NO_ERROR : ERROR_PIPE_BUSY);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        SERVICE_TABLE_ENTRYA services[] = {{g_serviceName, ServiceMain}, {nullptr, nullptr}};
+        return ::StartServiceCtrlDispatcherA(services) ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "/serve") == 0) {
+        PipeServer server;
+        return server.Run() ? 0 : 1;
+    }
+    return RunSetupCommand(argv[1]);
+}
