@@ -12,13 +12,20 @@
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
+// Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
+// schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
+//   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
+//                           output to the file OUT; MS 0 does not wait and answers "started PID"
+//   in-use PATH             "yes" while a running program holds the file, else "no"
 #include "tests/support/AgentProcess.h"
+#include "korvante/ScheduleDialogIds.h"
 #include <shlwapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -163,6 +170,19 @@ std::string Answer(const std::vector<std::string>& f)
             ::CloseHandle(file);
         return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
     }
+    if (command == "as-user") {
+        HANDLE token = StandardUserToken();
+        const std::string answer = token ? Run(number(1), arg(3), token, arg(2)) : "fail";
+        if (token)
+            ::CloseHandle(token);
+        return answer;
+    }
+    if (command == "in-use") {
+        HANDLE file = ::CreateFileW(arg(1).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(file);
+        return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
+    }
     if (command == "del-key") {
         const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, arg(1).c_str());
         return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
@@ -194,10 +214,37 @@ std::string Answer(const std::vector<std::string>& f)
     return answer;
 }
 
+// The user's part: waits for the dialog, picks daily at 07:30 and presses OK.
+void ScheduleDailyAtHalfPastSeven()
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog); },
+              120000);
+    ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
+    ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+int SetScheduleInDialog(const char* library, const char* name)
+{
+    HMODULE korvante = ::LoadLibraryA(library);
+    auto editSchedule = korvante ? reinterpret_cast<int (*)(const char*)>(
+                                       reinterpret_cast<void*>(::GetProcAddress(korvante, MAKEINTRESOURCEA(3))))
+                                 : nullptr;
+    if (!editSchedule)
+        return 2;
+    std::thread user(ScheduleDailyAtHalfPastSeven);
+    const int stored = editSchedule(name);
+    user.join();
+    return stored == 1 ? 0 : 1;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "/schedule")
+        return SetScheduleInDialog(argv[2], argv[3]);
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[8192];
