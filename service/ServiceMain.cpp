@@ -12,9 +12,11 @@ namespace {
 char g_serviceName[] = "TesvoUpdate";
 SERVICE_STATUS_HANDLE g_status = nullptr;
 PipeServer* g_server = nullptr;
+DWORD g_state = SERVICE_START_PENDING;
 
 void Report(DWORD state, DWORD exitCode = NO_ERROR)
 {
+    g_state = state;
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
@@ -26,18 +28,20 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR)
 }
 
 // Stop and shutdown end the server; everything else just reports the state.
-DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*)
+// (The plain handler: NT 3.51 and 4 lack the extended one.)
+void WINAPI OnControl(DWORD control)
 {
     if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
         Report(SERVICE_STOP_PENDING);
         g_server->Stop();
+    } else {
+        Report(g_state);   // an interrogation: the state as it is
     }
-    return NO_ERROR;
 }
 
 void WINAPI ServiceMain(DWORD, char**)
 {
-    g_status = ::RegisterServiceCtrlHandlerExA(g_serviceName, OnControl, nullptr);
+    g_status = ::RegisterServiceCtrlHandlerA(g_serviceName, OnControl);
     if (!g_status)
         return;
     PipeServer server;

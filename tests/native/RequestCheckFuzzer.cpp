@@ -2,6 +2,7 @@
 // stays inside them (the sanitizers watch that), and what it accepts is a name
 // the registry takes as one key and fields that carry nothing but the kind's.
 #include "service/UpdateRequests.h"
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 

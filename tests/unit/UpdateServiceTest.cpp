@@ -25,10 +25,10 @@ protected:
     }
     void StartServer()
     {
-        m_thread = ::CreateThread(nullptr, 0, [](void* server) -> DWORD { return static_cast<PipeServer*>(server)->Run(); },
-                                  &m_server, 0, nullptr);
+        m_thread = ::CreateThread(nullptr, 0, Serve, &m_server, 0, nullptr);
         ASSERT_TRUE(WaitUntil([] { return ::WaitNamedPipeA(kUpdatePipeName, 0) != 0; }, 5000));
     }
+    static DWORD WINAPI Serve(void* server) { return static_cast<PipeServer*>(server)->Run(); }
     void StopServer()
     {
         if (!m_thread)
