@@ -3,6 +3,7 @@
 #include "service/TreeRights.h"
 #include "korvante/AccessRights.h"
 #include "korvante/SystemCalls.h"
+#include "engine/ProductKey.h"
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +13,6 @@ namespace {
 
 const char kServiceName[] = "TesvoUpdate";
 const char kDisplayName[] = "Tesvo Update Service";
-const char kProductKey[] = "SOFTWARE\\Morvane\\Tesvo\\CurrentVersion";
 const char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tesvo";
 // A service start or stop under load (or emulation) can take many seconds.
 const DWORD kStateWaitMs = 120000;
@@ -146,7 +146,7 @@ DWORD SecureProductKey()
     AccessRights rights{Administrators(true, KEY_ALL_ACCESS), LocalSystem(true, KEY_ALL_ACCESS),
                         Everyone(true, KEY_READ)};
     SECURITY_DESCRIPTOR* descriptor = TreeDescriptor(rights);
-    return descriptor ? SecureKeyTree(kProductKey, descriptor) : Failed(::GetLastError());
+    return descriptor ? SecureKeyTree(kProductKeyPath, descriptor) : Failed(::GetLastError());
 }
 
 // Users may run the programs but not replace them.
