@@ -1,11 +1,19 @@
 ; Tesvo's installer. makensis is run by scripts/package with:
-;   -DSOURCE_DIR=<folder with Tesvo.exe, korvante.dll, Tesvo.cfg>
+;   -DSOURCE_DIR=<folder with Tesvo.exe, korvante.dll, TesvoService.exe, Tesvo.cfg>
 ;   -DOUT_FILE=<setup program to write>
 ;   -DTARGET_ARCH=i686 (the shipped build) or x86_64 (a 64-bit twin, used only
 ;    to check this script quickly under 64-bit Wine)
 ;
 ; Switches: /S silent, /D=<folder> install folder (last, unquoted),
 ; uninstaller /REMOVEPRODUCTS also removes the registered products.
+;
+; On the NT family the update service is set up through its program's own
+; commands (TesvoService.exe /install, /stop, /uninstall): the service, its event
+; source, and the rights of the product key and, outside Program Files, of the
+; program folder. Windows 95, 98 and Me have no services: that part is skipped.
+;
+; Exit code 3010 (ERROR_SUCCESS_REBOOT_REQUIRED): the program files were in use
+; (an agent in another user's session) and are replaced at the next restart.
 
 Unicode true
 !ifndef TARGET_ARCH
@@ -34,6 +42,7 @@ Unicode true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "WinVer.nsh"
 
 Name "Tesvo"
 OutFile "${OUT_FILE}"
@@ -109,6 +118,42 @@ Function PathFitsCodePage
   ${EndIf}
 FunctionEnd
 
+; Files that are replaced together: an agent must never load a new korvante.dll
+; into an old Tesvo.exe, nor an old one talk to a new service.
+!macro FOR_EACH_PROGRAM_FILE MACRO
+  !insertmacro ${MACRO} Tesvo.exe
+  !insertmacro ${MACRO} korvante.dll
+  !insertmacro ${MACRO} TesvoService.exe
+!macroend
+
+; $0 = 1 if FILE is held by a running program: an agent in another session,
+; whose marker window this installer cannot see, keeps its program mapped.
+!macro CHECK_IN_USE FILE
+  ${If} ${FileExists} "$INSTDIR\${FILE}"
+    ; CreateFileW(path, GENERIC_WRITE, no sharing, OPEN_EXISTING)
+    System::Call 'kernel32::CreateFileW(w "$INSTDIR\${FILE}", i 0x40000000, i 0, p 0, i 3, i 0, p 0) p .r1'
+    ${If} $1 P= -1
+      StrCpy $0 1
+    ${Else}
+      System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+  ${EndIf}
+!macroend
+; Puts the new copy, unpacked beside the old one as FILE.new, in place now.
+!macro REPLACE_NOW FILE
+  Delete "$INSTDIR\${FILE}"
+  Rename "$INSTDIR\${FILE}.new" "$INSTDIR\${FILE}"
+!macroend
+; The same at the next restart, for every file of the set: the rename fails
+; while the old copy is there, and /REBOOTOK hands it to the system.
+!macro REPLACE_AT_RESTART FILE
+  Rename /REBOOTOK "$INSTDIR\${FILE}.new" "$INSTDIR\${FILE}"
+!macroend
+; Removes FILE now, or at the next restart if it is in use.
+!macro REMOVE_PROGRAM_FILE FILE
+  Delete /REBOOTOK "$INSTDIR\${FILE}"
+!macroend
+
 Function .onInit
 !if "${TARGET_ARCH}" == "x86_64"
   SetRegView 64
@@ -137,19 +182,46 @@ Section "Tesvo" SecProgram
   ${EndIf}
 
   Call CloseAgent
+  ; The service holds its program open until it has stopped.
+  ${If} ${IsNT}
+  ${AndIf} ${FileExists} "$INSTDIR\TesvoService.exe"
+    ExecWait '"$INSTDIR\TesvoService.exe" /stop'
+  ${EndIf}
 
   SetOutPath "$INSTDIR"
   SetOverwrite on
-  File "${SOURCE_DIR}\Tesvo.exe"
-  File "${SOURCE_DIR}\korvante.dll"
+  File /oname=Tesvo.exe.new "${SOURCE_DIR}\Tesvo.exe"
+  File /oname=korvante.dll.new "${SOURCE_DIR}\korvante.dll"
+  File /oname=TesvoService.exe.new "${SOURCE_DIR}\TesvoService.exe"
+  StrCpy $0 0
+  !insertmacro FOR_EACH_PROGRAM_FILE CHECK_IN_USE
+  ${If} $0 = 0
+    !insertmacro FOR_EACH_PROGRAM_FILE REPLACE_NOW
+  ${Else}
+    !insertmacro FOR_EACH_PROGRAM_FILE REPLACE_AT_RESTART
+    SetRebootFlag true
+    SetErrorLevel 3010
+    DetailPrint "Tesvo is in use in another session: its files are replaced at the next restart"
+    MessageBox MB_ICONINFORMATION "Tesvo is running in another user's session. The new version is put in place when Windows restarts; until then the installed version keeps running." /SD IDOK
+  ${EndIf}
   ; The catalog is the library's to refresh: an upgrade keeps the one in place.
   SetOverwrite off
   File "${SOURCE_DIR}\Tesvo.cfg"
   SetOverwrite on
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
+  ; The service, its event source and the rights of the key and folder; an
+  ; agent works in-process without the service, so a failure is told, not fatal.
+  ${If} ${IsNT}
+    ExecWait '"$INSTDIR\TesvoService.exe" /install' $1
+    ${If} $1 <> 0
+      DetailPrint "TesvoService.exe /install failed (error $1)"
+      MessageBox MB_ICONEXCLAMATION "The Tesvo Update Service could not be set up (error $1). Updates then run only for users who may change Tesvo's settings." /SD IDOK
+    ${EndIf}
+  ${EndIf}
+
   ; The product key, empty on a first install; products and schedules already
-  ; in it stay as they are.
+  ; in it stay as they are. Its rights are set by TesvoService.exe /install.
   ; RegCreateKeyExW(HKEY_LOCAL_MACHINE, ..., KEY_WRITE, &key)
   System::Call 'advapi32::RegCreateKeyExW(p 0x80000002, w "${PRODUCT_KEY}", i 0, p 0, i 0, i 0x20006, p 0, *p .r0, p 0) i .r1'
   ${If} $1 = 0
@@ -177,14 +249,18 @@ SectionEnd
 Section "un.Tesvo program files" SecUninstallProgram
   SectionIn RO
   Call un.CloseAgent
+  ${If} ${IsNT}
+  ${AndIf} ${FileExists} "$INSTDIR\TesvoService.exe"
+    ExecWait '"$INSTDIR\TesvoService.exe" /uninstall'
+  ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "Tesvo"
-  Delete "$INSTDIR\Tesvo.exe"
-  Delete "$INSTDIR\korvante.dll"
+  ; An agent in another session may still hold them.
+  !insertmacro FOR_EACH_PROGRAM_FILE REMOVE_PROGRAM_FILE
   Delete "$INSTDIR\Tesvo.cfg"
   Delete "$INSTDIR\Tesvo.cfg.tmp"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only if empty: whatever else is in the folder is not ours to remove.
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINST_KEY}"
 SectionEnd
 

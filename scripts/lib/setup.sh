@@ -93,15 +93,16 @@ use_prefix() {
   fi
 }
 
-# start_session ARCH: a persistent wineserver for the prefix in use, once a
-# program of it can make a window. Under qemu the 32-bit desktop process now and
+# start_session ARCH [ERRORS]: a persistent wineserver for the prefix in use, once a
+# program of it can make a window. The session's own programs (services.exe and the
+# services it starts) write their standard error to the file ERRORS if given. Under qemu the 32-bit desktop process now and
 # then crashes as it starts, and the programs of that session then have no
 # display; the session is started again, up to five times, then left as it is.
 start_session() {
   local try
   for try in 1 2 3 4 5; do
     wineserver -p
-    timeout 300 "$(wine_for "$1")" "$TESVO_ROOT/build/$1/out/desktop_check.exe" >/dev/null 2>&1 && return 0
+    timeout 300 "$(wine_for "$1")" "$TESVO_ROOT/build/$1/out/desktop_check.exe" >/dev/null 2>>"${2:-/dev/null}" && return 0
     echo "the Wine session had no working desktop (try $try); starting it again" >&2
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

@@ -9,13 +9,23 @@
 //   value KEY NAME          "sz TEXT", "dword N" or "missing"
 //   set-sz KEY NAME TEXT, set-dword KEY NAME N, del-key KEY, del-value KEY NAME: "ok" or "fail"
 //   run MS COMMANDLINE      "exit N", "timeout" or "fail" (the line as given: /D= needs it unquoted)
+//   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
+//                           output to the file OUT; MS 0 does not wait and answers "started PID"
+//   in-use PATH             "yes" while a running program holds the file, else "no"
+// Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
+// schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
+//   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
+//                           output to the file OUT; MS 0 does not wait and answers "started PID"
+//   in-use PATH             "yes" while a running program holds the file, else "no"
 #include "tests/support/AgentProcess.h"
+#include "korvante/ScheduleDialogIds.h"
 #include <shlwapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -66,15 +76,52 @@ std::string Value(HKEY key, const std::wstring& name)
     return "sz " + Utf8(text.data(), static_cast<DWORD>(text.size()));
 }
 
-std::string Run(DWORD ms, std::wstring command)
+// The token Windows gives a standard user's programs, or an administrator's
+// under UAC: the administrators group present for deny only.
+HANDLE StandardUserToken()
+{
+    HANDLE token = nullptr, restricted = nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &token) &&
+        ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                   &admins)) {
+        SID_AND_ATTRIBUTES disabled{admins, 0};
+        ::CreateRestrictedToken(token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
+    }
+    if (admins)
+        ::FreeSid(admins);
+    if (token)
+        ::CloseHandle(token);
+    return restricted;
+}
+
+// Starts COMMAND, as a standard user if TOKEN is given, with its output in the
+// file OUTPUT if named (a pipe would keep the script waiting for the child).
+std::string Run(DWORD ms, std::wstring command, HANDLE token = nullptr, const std::wstring& output = L"")
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE out = output.empty() ? INVALID_HANDLE_VALUE
+                                : ::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                &inherited, CREATE_ALWAYS, 0, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = out;
+    }
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    const bool started =
+        token ? ::CreateProcessAsUserW(token, nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                       &startup, &process)
+              : ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &process);
+    if (out != INVALID_HANDLE_VALUE)
+        ::CloseHandle(out);
+    if (!started)
         return "fail";
     ::CloseHandle(process.hThread);
-    std::string answer = "timeout";
+    std::string answer = ms ? "timeout" : "started " + std::to_string(process.dwProcessId);
     DWORD code = 0;
     if (::WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.hProcess, &code))
         answer = "exit " + std::to_string(code);
@@ -110,6 +157,32 @@ std::string Answer(const std::vector<std::string>& f)
     }
     if (command == "run")
         return Run(number(1), arg(2));
+    if (command == "as-user") {
+        HANDLE token = StandardUserToken();
+        const std::string answer = token ? Run(number(1), arg(3), token, arg(2)) : "fail";
+        if (token)
+            ::CloseHandle(token);
+        return answer;
+    }
+    if (command == "in-use") {
+        HANDLE file = ::CreateFileW(arg(1).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(file);
+        return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
+    }
+    if (command == "as-user") {
+        HANDLE token = StandardUserToken();
+        const std::string answer = token ? Run(number(1), arg(3), token, arg(2)) : "fail";
+        if (token)
+            ::CloseHandle(token);
+        return answer;
+    }
+    if (command == "in-use") {
+        HANDLE file = ::CreateFileW(arg(1).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(file);
+        return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
+    }
     if (command == "del-key") {
         const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, arg(1).c_str());
         return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
@@ -141,10 +214,37 @@ std::string Answer(const std::vector<std::string>& f)
     return answer;
 }
 
+// The user's part: waits for the dialog, picks daily at 07:30 and presses OK.
+void ScheduleDailyAtHalfPastSeven()
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog); },
+              120000);
+    ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
+    ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+int SetScheduleInDialog(const char* library, const char* name)
+{
+    HMODULE korvante = ::LoadLibraryA(library);
+    auto editSchedule = korvante ? reinterpret_cast<int (*)(const char*)>(
+                                       reinterpret_cast<void*>(::GetProcAddress(korvante, MAKEINTRESOURCEA(3))))
+                                 : nullptr;
+    if (!editSchedule)
+        return 2;
+    std::thread user(ScheduleDailyAtHalfPastSeven);
+    const int stored = editSchedule(name);
+    user.join();
+    return stored == 1 ? 0 : 1;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "/schedule")
+        return SetScheduleInDialog(argv[2], argv[3]);
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[8192];
