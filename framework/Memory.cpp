@@ -1,7 +1,8 @@
-// The program's allocations go straight to the C runtime's heap. Without this the
-// C++ library's allocator, with its exception machinery, would be most of the
-// program's size. The agent has no way to go on without memory, so running out
-// ends it at once rather than leaving half-built lists behind.
+// A program's allocations go straight to the C runtime's heap. Without this the
+// C++ library's allocator, with its exception and thread machinery, would be most
+// of the program's size and would call what older Windows lack. The agent and the
+// service have no way to go on without memory, so running out ends them at once
+// rather than leaving half-built lists behind.
 #include <cstdlib>
 #include <new>
 
