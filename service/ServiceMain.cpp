@@ -9,7 +9,8 @@
 
 namespace {
 
-char g_serviceName[] = "TesvoUpdate";
+// The service manager takes the name as writable text.
+char g_serviceName[sizeof kServiceName];
 SERVICE_STATUS_HANDLE g_status = nullptr;
 PipeServer* g_server = nullptr;
 DWORD g_state = SERVICE_START_PENDING;
@@ -56,6 +57,7 @@ void WINAPI ServiceMain(DWORD, char**)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
+        ::lstrcpyA(g_serviceName, kServiceName);
         SERVICE_TABLE_ENTRYA services[] = {{g_serviceName, ServiceMain}, {nullptr, nullptr}};
         return ::StartServiceCtrlDispatcherA(services) ? 0 : 1;
     }

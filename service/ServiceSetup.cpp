@@ -7,11 +7,9 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
-const char kServiceName[] = "TesvoUpdate";
 const char kDisplayName[] = "Tesvo Update Service";
 const char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tesvo";
 // A service start or stop under load (or emulation) can take many seconds.
@@ -31,14 +29,18 @@ private:
 
 DWORD Failed(DWORD status) { return status == ERROR_SUCCESS ? ERROR_GEN_FAILURE : status; }
 
-std::string ProgramPath()
+// This program's path and its folder; false when the path does not fit.
+bool ProgramPath(char (&path)[MAX_PATH], char (&folder)[MAX_PATH])
 {
-    char path[MAX_PATH];
     const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length < sizeof path ? length : 0);
+    if (length == 0 || length >= sizeof path)
+        return false;
+    ::lstrcpyA(folder, path);
+    char* lastBackslash = std::strrchr(folder, '\\');
+    if (lastBackslash)
+        *lastBackslash = '\0';
+    return true;
 }
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 // Waits, bounded, until the service leaves its pending state for the wanted one.
 DWORD WaitForState(SC_HANDLE service, DWORD wanted)
@@ -56,23 +58,24 @@ DWORD WaitForState(SC_HANDLE service, DWORD wanted)
     return ::GetLastError();
 }
 
-DWORD InstallService(const std::string& program)
+DWORD InstallService(const char* program)
 {
     ServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager)
         return Failed(::GetLastError());
     // Quoted: the service manager would otherwise try "C:\Program.exe" first.
-    const std::string command = "\"" + program + "\"";
+    char command[MAX_PATH + 2];
+    ::wsprintfA(command, "\"%s\"", program);
     const DWORD access = SERVICE_CHANGE_CONFIG | SERVICE_START | SERVICE_QUERY_STATUS;
     ServiceHandle service(::CreateServiceA(manager, kServiceName, kDisplayName, access, SERVICE_WIN32_OWN_PROCESS,
-                                           SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr,
+                                           SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command, nullptr,
                                            nullptr, nullptr, nullptr, nullptr));
     if (!service && ::GetLastError() == ERROR_SERVICE_EXISTS) {
         // An earlier install, perhaps from another folder: this program it is now.
         ServiceHandle existing(::OpenServiceA(manager, kServiceName, access));
         if (!existing ||
             !::ChangeServiceConfigA(existing, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                    command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, kDisplayName))
+                                    command, nullptr, nullptr, nullptr, nullptr, nullptr, kDisplayName))
             return Failed(::GetLastError());
         if (!::StartServiceA(existing, 0, nullptr) && ::GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
             return Failed(::GetLastError());
@@ -104,7 +107,7 @@ DWORD StopService(bool remove)
     return result;
 }
 
-DWORD RegisterEventSource(const std::string& program)
+DWORD RegisterEventSource(const char* program)
 {
     HKEY key;
     DWORD status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -113,7 +116,7 @@ DWORD RegisterEventSource(const std::string& program)
         return status;
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     status = ::RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
-                              reinterpret_cast<const BYTE*>(program.c_str()), static_cast<DWORD>(program.size() + 1));
+                              reinterpret_cast<const BYTE*>(program), static_cast<DWORD>(std::strlen(program) + 1));
     if (status == ERROR_SUCCESS)
         status = ::RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
                                   sizeof types);
@@ -150,19 +153,19 @@ DWORD SecureProductKey()
 }
 
 // Users may run the programs but not replace them.
-DWORD SecureProgramFolder(const std::string& folder)
+DWORD SecureProgramFolder(const char* folder)
 {
     const AccessEntry users{true, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 5, SECURITY_BUILTIN_DOMAIN_RID,
                             DOMAIN_ALIAS_RID_USERS};
     AccessRights rights{Administrators(true, FILE_ALL_ACCESS), LocalSystem(true, FILE_ALL_ACCESS), users};
     SECURITY_DESCRIPTOR* descriptor = TreeDescriptor(rights);
-    return descriptor ? SecureFolder(folder.c_str(), descriptor) : Failed(::GetLastError());
+    return descriptor ? SecureFolder(folder, descriptor) : Failed(::GetLastError());
 }
 
 // Program Files keeps users from writing since Windows 2000; anywhere else, and
 // on NT 4 and earlier (everyone may change the whole drive), the folder needs
 // rights of its own.
-bool FolderNeedsRights(const std::string& folder)
+bool FolderNeedsRights(const char* folder)
 {
     if (System().major < 5)
         return true;
@@ -177,8 +180,8 @@ bool FolderNeedsRights(const std::string& folder)
                       type == REG_SZ;
     ::RegCloseKey(key);
     const size_t length = std::strlen(programFiles);
-    return !read || length == 0 || folder.size() <= length || folder[length] != '\\' ||
-           ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, folder.c_str(), static_cast<int>(length),
+    return !read || length == 0 || std::strlen(folder) <= length || folder[length] != '\\' ||
+           ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, folder, static_cast<int>(length),
                             programFiles, static_cast<int>(length)) != CSTR_EQUAL;
 }
 
@@ -203,26 +206,26 @@ private:
 
 int RunSetupCommand(const char* argument)
 {
-    const std::string command = argument ? argument : "";
-    if (command != "/install" && command != "/uninstall" && command != "/stop" && command != "/secure-folder")
+    const auto is = [argument](const char* command) { return argument && std::strcmp(argument, command) == 0; };
+    if (!is("/install") && !is("/uninstall") && !is("/stop") && !is("/secure-folder"))
         return ERROR_INVALID_PARAMETER;
     if (System().platform != VER_PLATFORM_WIN32_NT)
         return 0;
-    const std::string program = ProgramPath();
-    if (program.empty())
+    char program[MAX_PATH], folder[MAX_PATH];
+    if (!ProgramPath(program, folder))
         return ERROR_FILENAME_EXCED_RANGE;
     Steps steps;
-    if (command == "/install") {
+    if (is("/install")) {
         // The rights first: the service must never serve a key users could still write.
         steps.Run("securing the product key", SecureProductKey());
-        if (FolderNeedsRights(FolderOf(program)))
-            steps.Run("securing the program folder", SecureProgramFolder(FolderOf(program)));
+        if (FolderNeedsRights(folder))
+            steps.Run("securing the program folder", SecureProgramFolder(folder));
         steps.Run("registering the event source", RegisterEventSource(program));
         steps.Run("installing the service", InstallService(program));
     }
-    else if (command == "/secure-folder")
-        steps.Run("securing the program folder", SecureProgramFolder(FolderOf(program)));
-    else if (command == "/stop")
+    else if (is("/secure-folder"))
+        steps.Run("securing the program folder", SecureProgramFolder(folder));
+    else if (is("/stop"))
         steps.Run("stopping the service", StopService(false));
     else {
         steps.Run("removing the service", StopService(true));

@@ -10,6 +10,9 @@
 // command succeeds without doing anything.
 #pragma once
 
+// The service's name, for the service manager and for the installer's commands.
+constexpr char kServiceName[] = "TesvoUpdate";
+
 // 0 on success, otherwise the first failing step's Windows error code
 // (ERROR_INVALID_PARAMETER for an unknown command).
 int RunSetupCommand(const char* argument);

@@ -1,7 +1,6 @@
 // Rights set on a key or folder and on everything already below it.
 #include "service/TreeRights.h"
 #include "korvante/SystemCalls.h"
-#include <string>
 
 void PassOnAndProtect(SECURITY_DESCRIPTOR* descriptor)
 {
@@ -57,18 +56,25 @@ DWORD SecureKeyTree(const char* path, SECURITY_DESCRIPTOR* descriptor)
 
 DWORD SecureFolder(const char* folder, SECURITY_DESCRIPTOR* descriptor)
 {
-    const std::string base = std::string(folder) + "\\";
+    // folder\name, for the search and for each file found.
+    char path[MAX_PATH];
+    const int folderLength = ::lstrlenA(folder);
+    if (folderLength + 2 >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    ::wsprintfA(path, "%s\\*", folder);
     DWORD status = ::SetFileSecurityA(folder, DACL_SECURITY_INFORMATION, descriptor) ? ERROR_SUCCESS
                                                                                      : ::GetLastError();
     WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((base + "*").c_str(), &found);
+    HANDLE search = ::FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE)
         return status;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;   // the program folder holds files only
-        if (!::SetFileSecurityA((base + found.cFileName).c_str(), DACL_SECURITY_INFORMATION, descriptor) &&
-            status == ERROR_SUCCESS)
+        if (folderLength + 1 + ::lstrlenA(found.cFileName) >= MAX_PATH)
+            continue;
+        ::lstrcpyA(path + folderLength + 1, found.cFileName);
+        if (!::SetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor) && status == ERROR_SUCCESS)
             status = ::GetLastError();
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
