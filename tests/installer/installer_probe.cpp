@@ -170,19 +170,6 @@ std::string Answer(const std::vector<std::string>& f)
             ::CloseHandle(file);
         return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
     }
-    if (command == "as-user") {
-        HANDLE token = StandardUserToken();
-        const std::string answer = token ? Run(number(1), arg(3), token, arg(2)) : "fail";
-        if (token)
-            ::CloseHandle(token);
-        return answer;
-    }
-    if (command == "in-use") {
-        HANDLE file = ::CreateFileW(arg(1).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            ::CloseHandle(file);
-        return file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION ? "yes" : "no";
-    }
     if (command == "del-key") {
         const DWORD status = ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, arg(1).c_str());
         return okFail(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
