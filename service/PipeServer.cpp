@@ -26,21 +26,6 @@ DWORD WaitForClient(HANDLE event, DWORD ms)
     return ::WaitForSingleObject(event, ms);
 }
 
-// The connect still waiting when the server stops must end before its record
-// leaves the stack: a client of our own completes it, which every Windows
-// version allows (cancelling I/O came only with NT 4). Should that fail, a
-// client of someone else's may have come meanwhile: its event tells.
-void EndPendingConnect(HANDLE pipe, OVERLAPPED& overlapped)
-{
-    const HANDLE self = ::CreateFileA(kUpdatePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-    DWORD unused;
-    if (self != INVALID_HANDLE_VALUE || ::WaitForSingleObject(overlapped.hEvent, 5000) == WAIT_OBJECT_0)
-        ::GetOverlappedResult(pipe, &overlapped, &unused, TRUE);
-    if (self != INVALID_HANDLE_VALUE)
-        ::CloseHandle(self);
-}
-
 } // namespace
 
 PipeServer::PipeServer()
@@ -102,8 +87,10 @@ bool PipeServer::Run()
             // Idle: blocked here until a client comes or the service stops.
             const HANDLE stopOrClient[] = {m_stop, connected};
             if (::WaitForMultipleObjects(2, stopOrClient, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
-                EndPendingConnect(pipe, overlapped);
+                // Closing the pipe ends the pending connect; its event says when,
+                // before the record leaves the stack.
                 ::CloseHandle(pipe);
+                ::WaitForSingleObject(connected, 5000);
                 ::ReleaseSemaphore(m_slots, 1, nullptr);
                 break;
             }
