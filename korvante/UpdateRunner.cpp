@@ -8,7 +8,6 @@
 #include "korvante/Schedule.h"
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRetry.h"
-#include <cstring>
 
 namespace {
 
@@ -106,25 +105,22 @@ bool PrepareJob(const char* name, char* command, char* directory)
     return found;
 }
 
-JobResult RunJob(const char* name, char* status)
+bool RunJob(const char* name, char* status)
 {
     EntryKey key(name, EntryKey::Write);
     if (!key.Open()) {
         CopyToBuffer(status, "no entry");
-        return kJobFailed;
+        return false;
     }
     const double started = Now();
     char command[kKorvanteBufferSize], directory[kKorvanteBufferSize], outcome[48] = "no command";
-    JobResult result = kJobFailed;
+    bool succeeded = false;
     if (PrepareJob(name, command, directory)) {
-        if (RunProcess(command, directory, TimeoutMilliseconds(key), outcome))
-            result = kJobSucceeded;
-        else if (std::strcmp(outcome, "left running") == 0)
-            result = kJobLeftRunning;
-        SettleTry(key, result == kJobSucceeded, outcome);
+        succeeded = RunProcess(command, directory, TimeoutMilliseconds(key), outcome);
+        SettleTry(key, succeeded, outcome);
     }
     key.WriteString(kLastOutcome, outcome);
     key.WriteTime(kLastRun, started);
     CopyToBuffer(status, outcome);
-    return result;
+    return succeeded;
 }

@@ -33,7 +33,7 @@ Turn RunUpdateTurn(const char* name, double dueSeen, char* status, bool& succeed
     if (alreadyRun)
         CopyToBuffer(status, "already run");
     else
-        succeeded = RunJob(name, status) == kJobSucceeded;
+        succeeded = RunJob(name, status);
     ::ReleaseMutex(lock);
     ::CloseHandle(lock);
     return alreadyRun ? Turn::AlreadyRun : Turn::Ran;
