@@ -22,11 +22,6 @@ void ResetSystemCalls()
     g_calls.moveFileEx = ::MoveFileExA;
     g_calls.createMutex = ::CreateMutexA;
     g_calls.createProcess = ::CreateProcessA;
-    constexpr DWORD kRejectRemoteClients = 0x8;   // PIPE_REJECT_REMOTE_CLIENTS, Vista's headers
-    g_calls.pipeRejectRemote = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6
-                                   ? kRejectRemoteClients : 0;
-    g_calls.pipeFirstInstance = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5
-                                    ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     BindCall(g_calls.createJobObject, kernel, "CreateJobObjectA");
     BindCall(g_calls.assignProcessToJobObject, kernel, "AssignProcessToJobObject");

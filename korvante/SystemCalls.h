@@ -21,11 +21,6 @@ struct SystemCalls {
     HANDLE(WINAPI* createJobObject)(SECURITY_ATTRIBUTES* attributes, const char* name);
     BOOL(WINAPI* assignProcessToJobObject)(HANDLE job, HANDLE process);
     BOOL(WINAPI* terminateJobObject)(HANDLE job, UINT exitCode);
-    // PIPE_REJECT_REMOTE_CLIENTS where the system knows it (Vista and later), else
-    // 0: an unknown pipe-mode bit makes CreateNamedPipeA fail.
-    DWORD pipeRejectRemote;
-    // FILE_FLAG_FIRST_PIPE_INSTANCE where the system knows it (2000 and later), else 0.
-    DWORD pipeFirstInstance;
     // The running system as GetVersionExA tells it: VER_PLATFORM_*, major and minor version.
     DWORD platform, major, minor;
 };

@@ -52,10 +52,13 @@ HANDLE PipeServer::NewInstance(bool first)
     const DWORD userRights = FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
     AccessRights rights{Network(false, GENERIC_ALL), LocalSystem(true, GENERIC_ALL), Administrators(true, GENERIC_ALL),
                         AuthenticatedUsers(true, userRights)};
-    const SystemCalls& system = System();
-    return ::CreateNamedPipeA(kUpdatePipeName,
-                              PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? system.pipeFirstInstance : 0),
-                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | system.pipeRejectRemote,
+    // Flags a system does not know make CreateNamedPipeA fail: the first-instance
+    // check is 2000's, the refusal of remote clients Vista's.
+    constexpr DWORD kRejectRemoteClients = 0x8;   // PIPE_REJECT_REMOTE_CLIENTS, Vista's headers
+    const DWORD firstInstance = first && IsNtFrom(5) ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
+    return ::CreateNamedPipeA(kUpdatePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstInstance,
+                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
+                                  (IsNtFrom(6) ? kRejectRemoteClients : 0),
                               kMaxClients, kPipeBufferBytes, kPipeBufferBytes, 0, rights.Attributes());
 }
 
