@@ -38,11 +38,11 @@ UpdateRequest NewRequest(RequestKind kind)
     return request;
 }
 
-bool AskUpdateService(const UpdateRequest& request, UpdateReply& reply)
+ServiceAnswer AskUpdateService(const UpdateRequest& request, UpdateReply& reply, DWORD replyLimitMs)
 {
     HANDLE pipe = OpenPipe();
     if (pipe == INVALID_HANDLE_VALUE)
-        return false;
+        return ServiceAnswer::Absent;
     const HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     UpdateRequest sent = request;
     DWORD written = 0, got = 0;
@@ -50,7 +50,7 @@ bool AskUpdateService(const UpdateRequest& request, UpdateReply& reply)
     const bool answered =
         event && PipeTransfer(pipe, event, true, &sent, sizeof sent, written, WaitDispatchingMessages, INFINITE) == ERROR_SUCCESS &&
         written == sizeof sent &&
-        PipeTransfer(pipe, event, false, &reply, sizeof reply, got, WaitDispatchingMessages, INFINITE) == ERROR_SUCCESS &&
+        PipeTransfer(pipe, event, false, &reply, sizeof reply, got, WaitDispatchingMessages, replyLimitMs) == ERROR_SUCCESS &&
         got == sizeof reply && reply.magic == kReplyMagic && reply.version == kRequestVersion;
     if (!answered) {
         reply = UpdateReply{kReplyMagic, kRequestVersion, kRefused, 0, ""};
@@ -61,5 +61,5 @@ bool AskUpdateService(const UpdateRequest& request, UpdateReply& reply)
         ::CloseHandle(pipe);
     if (event)
         ::CloseHandle(event);
-    return true;
+    return answered ? ServiceAnswer::Answered : ServiceAnswer::NoAnswer;
 }

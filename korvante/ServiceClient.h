@@ -1,12 +1,20 @@
 // Asking the update service over its pipe.
 #pragma once
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
+#include <windows.h>
 
 // A request of that kind with its header filled in and every field zero.
 UpdateRequest NewRequest(RequestKind kind);
 
-// Sends the request and waits for the reply, dispatching this thread's messages
-// meanwhile as an update run does. False when the service's pipe cannot be
-// opened: the caller then works in-process. Once the pipe is open the answer
-// is the service's: a failed exchange gives a refusal saying so.
-bool AskUpdateService(const UpdateRequest& request, UpdateReply& reply);
+enum class ServiceAnswer {
+    Absent,       // the pipe could not be opened: no service (or none free); the caller may work in-process
+    Answered,     // reply holds the service's answer
+    NotTrusted,   // the pipe's server is not the update service: nothing was sent
+    NoAnswer,     // the exchange broke or no reply came within the limit
+};
+
+// Sends the request and waits for the reply, up to replyLimitMs once sent,
+// dispatching this thread's messages meanwhile as an update run does. For
+// NotTrusted and NoAnswer, reply is a refusal whose text says so ("service not
+// trusted", "service did not answer").
+ServiceAnswer AskUpdateService(const UpdateRequest& request, UpdateReply& reply, DWORD replyLimitMs);

@@ -29,6 +29,13 @@ bool Succeeded(const UpdateReply& reply)
     return reply.status == kDone && reply.result != 0;
 }
 
+// Until the rest of the route knows the other answers: any answer but an absent
+// service is the service's.
+bool Asked(const UpdateRequest& request, UpdateReply& reply)
+{
+    return AskUpdateService(request, reply, INFINITE) != ServiceAnswer::Absent;
+}
+
 DWORD WaitForLock(HANDLE lock)
 {
     return WaitDispatchingMessages(lock, INFINITE);
@@ -43,7 +50,7 @@ bool RouteRunUpdate(const char* name, char* status)
     const double due = RememberedDueTime(name);
     if (NamedRequest(kRunUpdate, name, request)) {
         request.time = due;
-        if (AskUpdateService(request, reply)) {
+        if (Asked(request, reply)) {
             CopyToBuffer(status, reply.text);
             return Succeeded(reply);
         }
@@ -66,7 +73,7 @@ bool RouteSetNextTime(const char* name, double time)
     UpdateReply reply;
     if (NamedRequest(kSetNextTime, name, request)) {
         request.time = time;
-        if (AskUpdateService(request, reply))
+        if (Asked(request, reply))
             return Succeeded(reply);
     }
     return StoreNextTime(name, time);
@@ -80,7 +87,7 @@ bool RouteStoreSchedule(const char* name, int kind, int a, int b)
         request.scheduleKind = kind;
         request.a = a;
         request.b = b;
-        if (AskUpdateService(request, reply))
+        if (Asked(request, reply))
             return Succeeded(reply);
     }
     return StoreSchedule(name, kind, a, b);
@@ -93,14 +100,14 @@ void RouteEndRun(double start)
     UpdateRequest request = NewRequest(kEndRun);
     UpdateReply reply;
     request.time = start;
-    if (!AskUpdateService(request, reply))
+    if (!Asked(request, reply))
         StoreLastBatch(start);
 }
 
 bool RouteRefreshCatalog(const char* path, char* status)
 {
     UpdateReply reply;
-    if (AskUpdateService(NewRequest(kRefreshCatalog), reply)) {
+    if (Asked(NewRequest(kRefreshCatalog), reply)) {
         CopyToBuffer(status, reply.text);
         return Succeeded(reply);
     }

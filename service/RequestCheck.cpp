@@ -1,5 +1,5 @@
 // Checking one request message before anything acts on it.
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
 #include <cstring>
 
 namespace {

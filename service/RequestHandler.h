@@ -1,6 +1,6 @@
 // Carrying out one checked request with the library's own code.
 #pragma once
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
 
 // Fills reply. A name that is not a registered product ("" is the default
 // entry, which RunUpdate does not take) is refused and nothing is written.

@@ -5,7 +5,7 @@
 //   service_bench.exe [--runs N] [--idle-seconds N]
 //   service_bench.exe --exit      (internal) the update command: ends at once
 #include "engine/Korvante.h"
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
 #include "tests/support/WineHelpers.h"
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // libFuzzer target for the service's request check: whatever the bytes, it
 // stays inside them (the sanitizers watch that), and what it accepts is a name
 // the registry takes as one key and fields that carry nothing but the kind's.
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -3,7 +3,7 @@
 // asks the server whenever its pipe is there, and works in-process otherwise,
 // one update per due time either way.
 #include "service/PipeServer.h"
-#include "service/UpdateRequests.h"
+#include "protocol/UpdateRequests.h"
 #include "tests/unit/KorvanteFixture.h"
 #include <cmath>
 #include <cstdlib>
