@@ -131,3 +131,8 @@ double PolicyRunTime(const MachinePolicy& policy, bool productDisabled, double d
         t = NextOpenTime(policy, world, t);
     return t;
 }
+
+double HeldRunTime(const char* name, double due)
+{
+    return PolicyRunTime(ReadMachinePolicy(), IsProductDisabled(name), due, Now(), CurrentPolicyWorld());
+}

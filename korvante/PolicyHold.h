@@ -26,3 +26,6 @@ PolicyWorld CurrentPolicyWorld();
 // clock cuts into still opens, and stays open for its whole length.
 double PolicyRunTime(const MachinePolicy& policy, bool productDisabled, double due, double now,
                      const PolicyWorld& world);
+
+// The same for a product under the policies in force now, on this machine.
+double HeldRunTime(const char* name, double due);
