@@ -129,8 +129,11 @@ protected:
     void OnDestroy();
     // The clock was set: the schedule is recomputed, nothing is run.
     void OnTimeChange();
-    // Back from sleep: as a time change.
+    // Back from sleep, or on the mains again: as a time change.
     LRESULT OnPowerBroadcast(WPARAM event);
+    // A Group Policy refresh ("Policy"): as a time change, since a policy may now
+    // hold an update back or let it go.
+    void OnSettingChange(const char* area);
     // The shell started again: the icon comes back.
     void OnTaskbarCreated();
 
@@ -143,6 +146,7 @@ protected:
         ON_MSG_VOID(WM_DESTROY, OnDestroy())                             // void OnDestroy()
         ON_MSG_VOID(WM_TIMECHANGE, OnTimeChange())                       // void OnTimeChange()
         ON_MSG(WM_POWERBROADCAST, OnPowerBroadcast(wParam))              // LRESULT OnPowerBroadcast(WPARAM event)
+        ON_MSG_VOID(WM_SETTINGCHANGE, OnSettingChange(reinterpret_cast<const char*>(lParam)))   // void OnSettingChange(const char* area)
         ON_MSG_VOID(m_uTaskbarCreated, OnTaskbarCreated())               // void OnTaskbarCreated()
     END_MSG_MAP()
 };

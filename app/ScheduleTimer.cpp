@@ -85,8 +85,17 @@ void CAgentDlg::OnTimeChange()
 
 LRESULT CAgentDlg::OnPowerBroadcast(WPARAM event)
 {
-    // After sleep the timer's count has stood still while the clock went on.
-    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND || event == PBT_APMRESUMECRITICAL)
+    // After sleep the timer's count has stood still while the clock went on; on
+    // the mains again, an update held while on battery may run.
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND || event == PBT_APMRESUMECRITICAL ||
+        event == PBT_APMPOWERSTATUSCHANGE)
         RecomputeSchedule();
     return TRUE;
+}
+
+void CAgentDlg::OnSettingChange(const char* area)
+{
+    if (area && ::lstrcmpiA(area, "Policy") == 0)
+        RecomputeSchedule();
+    Default();
 }

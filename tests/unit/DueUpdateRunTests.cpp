@@ -188,11 +188,15 @@ TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsT
     // Each asks for the times again (but a timer while suspended, and sleep) and
     // runs nothing: the timer is set again only while active, so a time passed
     // meanwhile is left for Activate.
-    const struct { const char* name; UINT message; WPARAM event; bool recomputes; } events[] = {
-        {"early timer", WM_TIMER, kScheduleTimerId, true}, {"time change", WM_TIMECHANGE, 0, true},
-        {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
-        {"resume by the user", WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true},
-        {"sleep", WM_POWERBROADCAST, PBT_APMSUSPEND, false}, {"schedule", WM_COMMAND, ID_SCHEDULE_DEFAULT, true}};
+    const struct { const char* name; UINT message; WPARAM event; const char* area; bool recomputes; } events[] = {
+        {"early timer", WM_TIMER, kScheduleTimerId, nullptr, true}, {"time change", WM_TIMECHANGE, 0, nullptr, true},
+        {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, nullptr, true},
+        {"resume by the user", WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, nullptr, true},
+        {"mains or battery", WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, nullptr, true},
+        {"sleep", WM_POWERBROADCAST, PBT_APMSUSPEND, nullptr, false},
+        {"policy refresh", WM_SETTINGCHANGE, 0, "Policy", true},
+        {"another setting", WM_SETTINGCHANGE, 0, "intl", false}, {"no setting named", WM_SETTINGCHANGE, 0, nullptr, false},
+        {"schedule", WM_COMMAND, ID_SCHEDULE_DEFAULT, nullptr, true}};
     const struct { bool active; double seconds; } states[] = {{true, 3600}, {false, 3600}, {false, -60}};
     for (const auto& state : states) {
         agent.Command(state.active ? ID_ACTIVATE_AGENT : ID_SUSPEND_AGENT);
@@ -202,7 +206,7 @@ TEST_F(AgentTest, RecomputingTheScheduleRunsNothingAndWhileSuspendedNothingSetsT
             SCOPED_TRACE(std::string(e.name) + (state.active ? " active " : " suspended ") + std::to_string(when));
             ::KillTimer(agent.m_hWnd, kScheduleTimerId);
             ForgetCalls();
-            agent.SendMessage(e.message, e.event);
+            agent.SendMessage(e.message, e.event, reinterpret_cast<LPARAM>(e.area));
             agent.Pump();
             const bool asks = e.recomputes && (state.active || e.message != WM_TIMER);
             EXPECT_TRUE(SameSequence(asks ? Lines{"GetNextTime ", "GetNextTime Alpha"} : Lines{},
