@@ -1,6 +1,7 @@
 // PrepareUpdate and RunUpdate: the product's command, run hidden and waited
 // for, with the outcome recorded in its key and left in the engine buffer.
 #include "tests/unit/KorvanteFixture.h"
+#include <thread>
 
 namespace {
 
@@ -146,6 +147,50 @@ TEST_F(KorvanteUpdateTest, AFailedUpdateIsTriedAgainThreeTimesAtMost)
         ::Sleep(1100);
     }
     EXPECT_EQ(ReadEntryString("Soon", "LastOutcome") + " " + NextText("Soon"), "exit 1 (try 1 of 3) " + soonNext);
+}
+
+namespace {
+
+HWND g_menuOwner = nullptr;
+bool g_menuShown = false;
+
+// Opens a menu from inside the update's wait, as the tray icon's right click
+// does, and keeps it open until it is closed.
+void CALLBACK OpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    ::KillTimer(nullptr, timer);
+    const HMENU menu = ::CreatePopupMenu();
+    ::AppendMenuA(menu, MF_STRING, 1, "Close");
+    ::SetForegroundWindow(g_menuOwner);
+    g_menuShown = true;
+    ::TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, g_menuOwner, nullptr);
+    ::DestroyMenu(menu);
+}
+
+} // namespace
+
+// The tray menu left open while an update overruns its time: the update is
+// ended at its time, not when the user closes the menu (here after 8 s).
+TEST_F(KorvanteUpdateTest, AnUpdateEndsAtItsTimeWhileAMenuIsOpen)
+{
+    g_menuOwner = ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    g_menuShown = false;
+    const HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread user([done] {
+        if (::WaitForSingleObject(done, 8000) == WAIT_TIMEOUT)
+            ::PostMessageA(g_menuOwner, WM_CANCELMODE, 0, 0);
+    });
+    SetEntryValue("Alpha", "UpdateTimeoutSeconds", 1);
+    const UINT_PTR opener = ::SetTimer(nullptr, 0, 200, OpenMenu);
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out (try 1 of 3)");
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    EXPECT_TRUE(g_menuShown);
+    ::SetEvent(done);
+    user.join();
+    ::KillTimer(nullptr, opener);
+    ::DestroyWindow(g_menuOwner);
+    ::CloseHandle(done);
 }
 
 // Windows would read an unquoted path with blanks as the shortest program it
