@@ -78,7 +78,8 @@ Turn RunUpdateTurn(const EntryName& name, double dueSeen, char* status, bool& su
         if (dueSeen != 0.0 && IsRecurring(kind))
             key.WriteTime(kNextTime, NextOccurrence(kind, static_cast<int>(key.ReadDword(kScheduleA, 0)),
                                                     static_cast<int>(key.ReadDword(kScheduleB, 0)), Now()));
-        const bool hasCommand = PrepareJob(name.Text(), nullptr, nullptr);
+        char command[kKorvanteBufferSize];
+        const bool hasCommand = key.ReadString(kUpdateCommand, command, sizeof command) && command[0];
         succeeded = RunJob(name.Text(), status);
         // A one-off with nothing to run has had its turn all the same: its time
         // would otherwise stay due for ever.
