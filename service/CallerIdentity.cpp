@@ -1,6 +1,7 @@
 // Identifying a pipe client from its token.
 #include "service/CallerIdentity.h"
 #include "korvante/SystemCalls.h"
+#include <initializer_list>
 
 namespace {
 
@@ -16,8 +17,9 @@ BOOL WINAPI RevertCall()
 
 IdentityCalls RunningSystem()
 {
-    IdentityCalls calls{::ImpersonateNamedPipeClient, OpenThreadTokenCall, nullptr, RevertCall};
+    IdentityCalls calls{::ImpersonateNamedPipeClient, OpenThreadTokenCall, nullptr, RevertCall, nullptr};
     BindCall(calls.checkTokenMembership, ::GetModuleHandleA("advapi32.dll"), "CheckTokenMembership");
+    BindCall(calls.clientProcessId, ::GetModuleHandleA("kernel32.dll"), "GetNamedPipeClientProcessId");
     return calls;
 }
 
@@ -54,6 +56,24 @@ bool IsAdministrator(HANDLE token)
                            ? g_calls.checkTokenMembership(token, administrators, &member) && member
                            : HasEnabledGroup(token, administrators);
     ::FreeSid(administrators);
+    return admin;
+}
+
+// Where the system names the pipe's client process: whether its own token is an
+// administrator's. Wine, for one, impersonates the server itself for any client.
+bool ClientProcessIsAdministrator(HANDLE pipe)
+{
+    ULONG id = 0;
+    if (!g_calls.clientProcessId(pipe, &id))
+        return false;
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+    HANDLE token = nullptr, identification = nullptr;
+    const bool admin = process && ::OpenProcessToken(process, TOKEN_QUERY | TOKEN_DUPLICATE, &token) &&
+                       ::DuplicateToken(token, SecurityIdentification, &identification) &&
+                       IsAdministrator(identification);
+    for (HANDLE handle : {identification, token, process})
+        if (handle)
+            ::CloseHandle(handle);
     return admin;
 }
 
@@ -101,5 +121,7 @@ Caller IdentifyCaller(HANDLE pipe)
     // nothing, and the caller counts as no one.
     if (!g_calls.revertToSelf())
         return Caller();
+    if (caller.admin && g_calls.clientProcessId)
+        caller.admin = ClientProcessIsAdministrator(pipe);
     return caller;
 }

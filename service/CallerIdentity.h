@@ -1,6 +1,8 @@
 // Who sent a request: the pipe's client, identified by impersonating it at
 // identification level (the agent opens the pipe so: the service may look at
-// its token, never act with it).
+// its token, never act with it). Where the system names the client's process
+// (Vista and later), that process's token must say administrator too: the
+// stricter of the two answers counts.
 #pragma once
 #include <windows.h>
 
@@ -18,6 +20,8 @@ struct IdentityCalls {
     // 2000 and later; null where the system has none: then the token's groups are compared by hand.
     BOOL(WINAPI* checkTokenMembership)(HANDLE token, PSID sid, BOOL* member);
     BOOL(WINAPI* revertToSelf)();
+    // GetNamedPipeClientProcessId, Vista and later; null where the system has none.
+    BOOL(WINAPI* clientProcessId)(HANDLE pipe, ULONG* id);
 };
 
 // The table in force, and the running system's again.

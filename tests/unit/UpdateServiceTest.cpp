@@ -355,6 +355,17 @@ BOOL WINAPI OpenAtIdentificationLevel(HANDLE thread, DWORD access, BOOL openAsSe
     return ::OpenThreadToken(thread, access, openAsSelf, token);
 }
 
+BOOL WINAPI ThisProcess(HANDLE, ULONG* id)
+{
+    *id = ::GetCurrentProcessId();
+    return TRUE;
+}
+
+BOOL WINAPI NoProcess(HANDLE, ULONG*)
+{
+    return FALSE;
+}
+
 HANDLE IdentificationToken(HANDLE token)
 {
     HANDLE copy = nullptr;
@@ -379,22 +390,28 @@ TEST(CallerIdentityTest, TheServiceTellsAdministratorsFromOthersAtIdentification
     DWORD size = sizeof name;
     ::GetUserNameA(name, &size);
     const auto checkMembership = Identity().checkTokenMembership;
+    using ProcessId = BOOL(WINAPI*)(HANDLE, ULONG*);
     const struct {
         const char* what;
         HANDLE token;
-        bool membershipCall, impersonated, admin;
+        bool membershipCall, impersonated;
+        ProcessId process;   // null: before Vista
+        bool admin;
     } cases[] = {
-        {"an administrator", admin, true, true, true},
-        {"a standard user", user, true, true, false},
-        {"an administrator, before 2000", admin, false, true, true},
-        {"a standard user, before 2000", user, false, true, false},
-        {"a client that cannot be impersonated", admin, true, false, false},
+        {"an administrator", admin, true, true, ThisProcess, true},
+        {"a standard user", user, true, true, ThisProcess, false},
+        {"an administrator, before Vista", admin, true, true, nullptr, true},
+        {"an administrator, before 2000", admin, false, true, nullptr, true},
+        {"a standard user, before 2000", user, false, true, nullptr, false},
+        {"a client that cannot be impersonated", admin, true, false, ThisProcess, false},
+        {"a client whose process is not named", admin, true, true, NoProcess, false},
     };
     for (const auto& c : cases) {
         g_clientToken = c.token;
         Identity().impersonateClient = c.impersonated ? ImpersonateAtIdentification : CannotImpersonate;
         Identity().openThreadToken = OpenAtIdentificationLevel;
         Identity().checkTokenMembership = c.membershipCall ? checkMembership : nullptr;
+        Identity().clientProcessId = c.process;
         const Caller caller = IdentifyCaller(nullptr);
         EXPECT_EQ(caller.admin, c.admin) << c.what;
         const std::string account = caller.account;
