@@ -5,11 +5,6 @@
 
 namespace {
 
-BOOL WINAPI OpenThreadTokenCall(HANDLE thread, DWORD access, BOOL openAsSelf, HANDLE* token)
-{
-    return ::OpenThreadToken(thread, access, openAsSelf, token);
-}
-
 BOOL WINAPI RevertCall()
 {
     return ::RevertToSelf();
@@ -17,8 +12,11 @@ BOOL WINAPI RevertCall()
 
 IdentityCalls RunningSystem()
 {
-    IdentityCalls calls{::ImpersonateNamedPipeClient, OpenThreadTokenCall, nullptr, RevertCall, nullptr};
-    BindCall(calls.checkTokenMembership, ::GetModuleHandleA("advapi32.dll"), "CheckTokenMembership");
+    IdentityCalls calls{::ImpersonateNamedPipeClient, nullptr, nullptr, RevertCall, nullptr};
+    const HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
+    // advapi32's on every NT: the import libraries name kernel32, which has it only from Windows 7.
+    BindCall(calls.openThreadToken, advapi32, "OpenThreadToken");
+    BindCall(calls.checkTokenMembership, advapi32, "CheckTokenMembership");
     BindCall(calls.clientProcessId, ::GetModuleHandleA("kernel32.dll"), "GetNamedPipeClientProcessId");
     return calls;
 }
@@ -111,7 +109,7 @@ Caller IdentifyCaller(HANDLE pipe)
     // At identification level the token cannot open itself for the client: it is
     // opened as the service (openAsSelf), and only read.
     HANDLE token = nullptr;
-    const bool opened = g_calls.openThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token);
+    const bool opened = g_calls.openThreadToken && g_calls.openThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token);
     if (opened) {
         caller.admin = IsAdministrator(token);
         AccountOf(token, caller);

@@ -16,7 +16,7 @@ struct Caller {
 // without CheckTokenMembership).
 struct IdentityCalls {
     BOOL(WINAPI* impersonateClient)(HANDLE pipe);
-    BOOL(WINAPI* openThreadToken)(HANDLE thread, DWORD access, BOOL openAsSelf, HANDLE* token);
+    BOOL(WINAPI* openThreadToken)(HANDLE thread, DWORD access, BOOL openAsSelf, HANDLE* token);   // advapi32's
     // 2000 and later; null where the system has none: then the token's groups are compared by hand.
     BOOL(WINAPI* checkTokenMembership)(HANDLE token, PSID sid, BOOL* member);
     BOOL(WINAPI* revertToSelf)();
