@@ -3,6 +3,7 @@
 #include "korvante/EntryTimes.h"
 #include "korvante/EntryKey.h"
 #include "korvante/LocalDate.h"
+#include "korvante/PolicyHold.h"
 #include "korvante/Schedule.h"
 #include "korvante/TimeText.h"
 
@@ -61,20 +62,28 @@ int NextTimeOf(const EntryName& name, double& time)
     EntrySchedule entry;
     ReadSettledEntry(name, entry);
     const double now = Now();
-    time = entry.next;
+    // A time a policy holds back reads as the moment it may run, or as none while
+    // updates are off for it: the agent waits for that and shows it.
+    const double next = ReportedTime(name.Text(), entry.next, 0.0);
+    time = next;
     // The agent runs at once for a time that is not later than now, but it sees
     // the time as come only when now is strictly later: within that very second it
     // would run again and again. Report the second at which the time counts.
     if (SecondsOf(time) == SecondsOf(now))
         time = WholeSeconds(now + 1.0 / 86400.0);
-    return entry.next != 0.0 && SecondsOf(now) > SecondsOf(entry.next);
+    return next != 0.0 && SecondsOf(now) > SecondsOf(next);
+}
+
+double NeverDue()
+{
+    return DateFromFields(9999, 12, 31, 23, 59, 59);
 }
 
 int DueTimeOf(const EntryName& name, double& time)
 {
     EntrySchedule entry;
     ReadSettledEntry(name, entry);
-    time = entry.next != 0.0 ? entry.next : DateFromFields(9999, 12, 31, 23, 59, 59);
+    time = entry.next != 0.0 ? entry.next : NeverDue();
     return IsRecurring(entry.kind) ? 1 : 0;
 }
 

@@ -21,7 +21,9 @@ bool ReadSettledEntry(const EntryName& name, EntrySchedule& entry);
 // GetNextTime: the entry's time, 0.0 for none. Returns 1 when that time has come
 // (now is strictly later) and no run has passed it yet.
 int NextTimeOf(const EntryName& name, double& time);
-// GetDueTime: the entry's time, or 9999-12-31 23:59:59 (never) when it has
+// The due time of an entry that never falls due: 9999-12-31 23:59:59.
+double NeverDue();
+// GetDueTime: the entry's time, or NeverDue() when it has
 // none. Returns 1 for the recurring kinds, whose time moves on when they update.
 int DueTimeOf(const EntryName& name, double& time);
 // SetNextTime: stores the time (0.0 removes it). Only the default entry's key

@@ -7,6 +7,7 @@
 #include "korvante/Journal.h"
 #include "korvante/LocalDate.h"
 #include "korvante/MessageWait.h"
+#include "korvante/PolicyHold.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleDialog.h"
 #include "korvante/UpdateRoutes.h"
@@ -156,11 +157,12 @@ KORVANTE_API int GetDueTime(const char* name, COleDateTime* time)
     const EntryName entry(name);
     double due = 0.0;
     const int result = DueTimeOf(entry, due);
-    // Kept for the SetNextTime and RunUpdate that follow.
+    // Kept for the SetNextTime and RunUpdate that follow: the stored time, which
+    // the turn compares; the agent is told when a policy lets it run.
     CopyToBuffer(g_dueName, entry.Text());
     g_due = entry.Valid() ? due : 0.0;
     if (time)
-        SetTime(time, due);
+        SetTime(time, entry.Valid() && due != NeverDue() ? ReportedTime(entry.Text(), due, NeverDue()) : due);
     return result;
 }
 

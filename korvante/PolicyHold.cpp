@@ -136,3 +136,11 @@ double HeldRunTime(const char* name, double due)
 {
     return PolicyRunTime(ReadMachinePolicy(), IsProductDisabled(name), due, Now(), CurrentPolicyWorld());
 }
+
+double ReportedTime(const char* name, double stored, double none)
+{
+    if (!name || !*name || stored == 0.0)
+        return stored;
+    const double allowed = HeldRunTime(name, stored);
+    return allowed == kHeldOff ? none : allowed;
+}

@@ -29,3 +29,7 @@ double PolicyRunTime(const MachinePolicy& policy, bool productDisabled, double d
 
 // The same for a product under the policies in force now, on this machine.
 double HeldRunTime(const char* name, double due);
+// What the agent is told of a product's stored time: when its update may start
+// (the stored time itself when nothing holds it), or `none` while the policies
+// hold it off; the default entry's and a missing time as they are.
+double ReportedTime(const char* name, double stored, double none);

@@ -78,7 +78,8 @@ bool RouteRunUpdate(const EntryName& name, double due, char* status)
     if (!EntryKey(name, EntryKey::Write).Open() && EntryKey(name, EntryKey::Read).Open())
         return NotRun(name, "service unavailable", status);
     bool succeeded = false;
-    if (RunUpdateTurn(name, due, status, succeeded, WaitForLock) == Turn::NoLock) {
+    const Turn turn = RunUpdateTurn(name, due, status, succeeded, WaitForLock);
+    if (turn == Turn::NoLock || turn == Turn::Held) {
         char why[kKorvanteBufferSize];
         CopyToBuffer(why, status);
         return NotRun(name, why, status);

@@ -3,6 +3,7 @@
 #include "korvante/BoundedText.h"
 #include "korvante/LocalDate.h"
 #include "korvante/MessageWait.h"
+#include "korvante/PolicyHold.h"
 #include "korvante/Schedule.h"
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRunner.h"
@@ -34,9 +35,19 @@ Turn Check(const EntryKey& key, double dueSeen)
     return ran > due && ran <= now ? Turn::AlreadyRun : Turn::Ran;
 }
 
+// A due run waits for the moment the policies allow; a forced one only for
+// updates being allowed at all.
+Turn PolicyCheck(const EntryName& name, double dueSeen)
+{
+    const double allowed = HeldRunTime(name.Text(), dueSeen != 0.0 ? dueSeen : Now());
+    if (allowed == kHeldOff)
+        return Turn::Held;
+    return dueSeen != 0.0 && SecondsOf(allowed) >= SecondsOf(Now()) ? Turn::Held : Turn::Ran;
+}
+
 const char* TurnText(Turn turn)
 {
-    return turn == Turn::NotDue ? "not due" : "already run";
+    return turn == Turn::NotDue ? "not due" : turn == Turn::Held ? "held by policy" : "already run";
 }
 
 } // namespace
@@ -71,7 +82,9 @@ Turn RunUpdateTurn(const EntryName& name, double dueSeen, char* status, bool& su
         return Turn::NoLock;
     }
     EntryKey key(name, EntryKey::Write);
-    const Turn turn = dueSeen == 0.0 || !key.Open() ? Turn::Ran : Check(key, dueSeen);
+    Turn turn = dueSeen == 0.0 || !key.Open() ? Turn::Ran : Check(key, dueSeen);
+    if (turn == Turn::Ran)
+        turn = PolicyCheck(name, dueSeen);
     if (turn == Turn::Ran) {
         const int kind = static_cast<int>(key.ReadDword(kScheduleKind, kKindNone));
         // The retry spacing (UpdateRetry.cpp) counts from the moved time.

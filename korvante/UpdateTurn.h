@@ -16,6 +16,7 @@ enum class Turn {
     AlreadyRun,  // the stored time moved on since the caller saw it, or a run passed it: nothing ran
     NotDue,      // the time the caller saw has not come: nothing ran
     NoLock,      // the lock could not be had in time, or a quit came first: nothing ran, still due
+    Held,        // a machine policy holds it back (PolicyHold.h): nothing ran, still due
 };
 
 // Waits for the lock up to ms: WAIT_OBJECT_0 once it is held, kWaitEndedByQuit
@@ -35,5 +36,7 @@ DWORD RunReplyLimitMs(const EntryName& name);
 // The time of a recurring kind is first moved on to the stored schedule's next
 // occurrence; a one-off's is settled by its try (UpdateRetry.h). dueSeen 0.0
 // runs the update whether or not it is due, moving nothing: only for callers
-// that may write the key anyway. succeeded: the command exited 0.
+// that may write the key anyway. The machine policies hold a due run until they
+// allow it, and even a forced one while updates are off or the product is
+// disabled. succeeded: the command exited 0.
 Turn RunUpdateTurn(const EntryName& name, double dueSeen, char* status, bool& succeeded, LockWait waitForLock);

@@ -28,6 +28,12 @@ void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, 
     g_writer(succeeded ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, MSG_UPDATE_RUN, strings, 3);
 }
 
+void ReportHeld(const char* name, const char* why, const char* account)
+{
+    const char* strings[] = {name, why, account};
+    g_writer(EVENTLOG_INFORMATION_TYPE, MSG_UPDATE_HELD, strings, 3);
+}
+
 void ReportRefusal(const char* name, const char* why, const char* account)
 {
     const char* strings[] = {name, why, account};

@@ -6,6 +6,8 @@
 
 // An update the service ran, or could not run, for account.
 void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, const char* account);
+// An update a machine policy holds back: it stays due and runs once the policy allows.
+void ReportHeld(const char* name, const char* why, const char* account);
 // A request the service refused, and why.
 void ReportRefusal(const char* name, const char* why, const char* account);
 

@@ -50,6 +50,9 @@ UpdateReply RunUpdate(const EntryName& name, double dueSeen, const Caller& calle
         return MakeReply(kAlreadyRun, 0, outcome);
     case Turn::NotDue:
         return Refuse(name, outcome, caller);
+    case Turn::Held:
+        ReportHeld(name.Text(), outcome, caller.account);
+        return MakeReply(kNotRun, 0, outcome);
     default:
         // The service could not run it: the product stays due, and the log and its key say why.
         ReportUpdateOutcome(name.Text(), outcome, false, caller.account);

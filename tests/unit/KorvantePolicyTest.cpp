@@ -1,0 +1,122 @@
+// The library under machine policies: what a policy holds back is not passed,
+// the agent is told when it will run, and it runs once the policy allows.
+#include "korvante/MachinePolicy.h"
+#include "tests/unit/KorvanteFixture.h"
+#include <shlwapi.h>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+class KorvantePolicyTest : public KorvanteTest {
+protected:
+    void TearDown() override
+    {
+        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
+        KorvanteTest::TearDown();
+    }
+    // The policy key holds exactly these values (and the products listed as disabled).
+    static void Policies(std::initializer_list<std::pair<const char*, DWORD>> values,
+                         std::initializer_list<const char*> disabled = {})
+    {
+        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
+        HKEY key = nullptr, list = nullptr;
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        for (const auto& [name, data] : values)
+            ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+        ::RegCreateKeyExA(key, kDisabledProductsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &list, nullptr);
+        int index = 0;
+        for (const char* product : disabled) {
+            const std::string valueName = std::to_string(++index);
+            ::RegSetValueExA(list, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(product),
+                             static_cast<DWORD>(std::strlen(product) + 1));
+        }
+        ::RegCloseKey(list);
+        ::RegCloseKey(key);
+    }
+    // A daily product due a minute ago, with a command that succeeds.
+    static void DueProduct(const char* name)
+    {
+        Schedule(name, 1, 600, 0, Now() - kMinute);
+        SetEntryValue(name, "UpdateCommand", "cmd.exe /c exit 0");
+    }
+    // A program of the user's own asks for the update the agent was told of.
+    std::string AskToRun(const char* name)
+    {
+        char engine[260] = "";
+        COleDateTime due;
+        GetDueTime(name, &due);
+        RunUpdate(name, engine, nullptr, nullptr, 0);
+        return engine;
+    }
+};
+
+// Minutes after midnight, a given number of hours from now.
+DWORD MinuteOfDayIn(double hours)
+{
+    const double then = COleDateTime::GetCurrentTime().m_dt + hours / 24.0;
+    return static_cast<DWORD>((then - std::floor(then)) * 1440.0) % 1440;
+}
+
+} // namespace
+
+TEST_F(KorvantePolicyTest, AHeldUpdateIsNotPassedAndRunsOnceThePolicyAllows)
+{
+    const DWORD inThreeHours = MinuteOfDayIn(3.0);
+    const struct {
+        const char* what;
+        std::initializer_list<std::pair<const char*, DWORD>> values;
+        std::initializer_list<const char*> disabled;
+        const char* alphaShown;   // GetNextTime's time for Alpha, as text, or "later"
+        const char* updated;
+    } cases[] = {
+        {"updates off", {{"UpdateDefault", 0}}, {}, "none", ""},
+        {"Alpha disabled", {}, {"Alpha"}, "none", " Beta"},
+        {"a window three hours away", {{"MaintenanceStart", inThreeHours}, {"MaintenanceDuration", 60}}, {}, "later", ""},
+        {"updates on", {{"UpdateDefault", 1}}, {}, "due", " Alpha Beta"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteProductKey();
+        RegisterProducts({"Alpha", "Beta"});
+        DueProduct("Alpha");
+        DueProduct("Beta");
+        const std::string alphaDue = ReadEntryString("Alpha", "NextTime");
+        Policies(c.values, c.disabled);
+        const std::string shown = NextText("Alpha");
+        const bool later = shown != "none" && shown > Text(Now() + 2.9 / 24);
+        EXPECT_EQ(shown == alphaDue ? "due" : later ? "later" : shown, c.alphaShown);
+        // Held is not run by the agent, nor by a program that asks all the same.
+        if (std::string(c.alphaShown) != "due") {
+            EXPECT_EQ(AskToRun("Alpha"), "held by policy");
+        }
+        EXPECT_EQ(RunDue({"Alpha", "Beta"}), c.updated);
+        if (std::string(c.updated).find("Alpha") == std::string::npos) {
+            // Not passed: the stored time stands, and once the policy goes the update runs.
+            EXPECT_EQ(ReadEntryString("Alpha", "NextTime"), alphaDue);
+            Policies({});
+            EXPECT_EQ(NextText("Alpha"), alphaDue);
+            EXPECT_EQ(RunDue({"Alpha"}), " Alpha");
+        }
+        EXPECT_EQ(ReadEntryString("Alpha", "LastOutcome"), "exit 0");
+    }
+}
+
+TEST_F(KorvantePolicyTest, TheRandomDelayIsShownAndWaitedFor)
+{
+    RegisterProducts({"Alpha"});
+    DueProduct("Alpha");
+    const double due = Now() - kMinute;
+    Policies({{"RandomDelayMinutes", 240}});
+    COleDateTime shown;
+    GetNextTime("Alpha", &shown);
+    const double delayMinutes = (shown.m_dt - due) * 1440.0;
+    EXPECT_GE(delayMinutes, -0.02);
+    EXPECT_LE(delayMinutes, 240.02);
+    // The same draw at every look: a restart does not move it.
+    Reload();
+    EXPECT_EQ(NextText("Alpha"), Text(shown.m_dt));
+    if (shown.m_dt > Now()) {
+        EXPECT_EQ(AskToRun("Alpha"), "held by policy");
+    }
+}
