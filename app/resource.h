@@ -7,6 +7,7 @@
 #define IDS_UPDATE_AT        1     // "Update At: %1"
 #define IDS_SUSPENDED        2     // "Tesvo: Suspended"
 #define IDS_NO_UPDATE        4     // "No Update."
+#define IDS_UPDATES_OFF      5     // "Updates turned off by the administrator."
 
 #define IDI_ACTIVE           200   // notification icon while active
 #define IDI_SUSPENDED        201   // notification icon while suspended

@@ -1,7 +1,7 @@
 // Reading the machine policies, each value checked before it is obeyed.
 #include "korvante/MachinePolicy.h"
 #include "korvante/Journal.h"
-#include "korvante/SystemCalls.h"
+#include "korvante/PolicyKey.h"
 #include <cstring>
 
 namespace {
@@ -29,31 +29,6 @@ void NoteValue(int bit, const char* name, bool bad, void (*ignored)(const char*)
         }
         return;
     }
-}
-
-// 32-bit Tesvo on 64-bit Windows reads the 64-bit view, where Group Policy
-// writes. The flag is asked for only there: 2000 refuses it.
-REGSAM PolicyView()
-{
-    BOOL(WINAPI * isWow64Process)(HANDLE, BOOL*);
-    BOOL wow64 = FALSE;
-    if (BindCall(isWow64Process, ::GetModuleHandleA("kernel32.dll"), "IsWow64Process"))
-        isWow64Process(::GetCurrentProcess(), &wow64);
-    return wow64 ? KEY_WOW64_64KEY : 0;
-}
-
-HKEY OpenPolicyKey(const char* subkey)
-{
-    char path[sizeof kPolicyKeyPath + sizeof kDisabledProductsKey + 1];
-    ::lstrcpyA(path, kPolicyKeyPath);
-    if (subkey) {
-        ::lstrcatA(path, "\\");
-        ::lstrcatA(path, subkey);
-    }
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | PolicyView(), &key) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
 }
 
 enum class Read { Absent, Good, Bad };

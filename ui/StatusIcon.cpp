@@ -4,6 +4,7 @@
 #include "app/TimerMath.h"
 #include "app/resource.h"
 #include "framework/WinApp.h"
+#include "korvante/PolicyKey.h"
 
 #ifdef TESVO_32BIT
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the version-1 notification record is 88 bytes");
@@ -23,6 +24,16 @@ NOTIFYICONDATAA IconRecord(HWND window)
     return record;
 }
 
+// The administrator turned updates off on this machine (UpdateDefault 0).
+bool UpdatesTurnedOff()
+{
+    const HKEY key = OpenPolicyKey(nullptr);
+    const bool off = ReadDwordPolicy(key, kDwordPolicies[kUpdateDefault], 1) == 0;
+    if (key)
+        ::RegCloseKey(key);
+    return off;
+}
+
 } // namespace
 
 void CAgentDlg::ShowStatus(COleDateTime when)
@@ -35,6 +46,8 @@ void CAgentDlg::ShowStatus(COleDateTime when)
     // Suspended, no time is kept: a time change or a schedule edit shows the state.
     if (!m_bActive)
         text.LoadString(IDS_SUSPENDED);
+    else if (UpdatesTurnedOff())
+        text.LoadString(IDS_UPDATES_OFF);
     else if (IsZeroTime(when) || shown.IsEmpty())
         text.LoadString(IDS_NO_UPDATE);
     else
