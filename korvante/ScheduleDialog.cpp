@@ -1,9 +1,11 @@
 // The schedule dialog: fills its fields from the entry, checks what the user
 // typed and stores the new schedule.
 #include "korvante/ScheduleDialog.h"
+#include "korvante/AdministratorToken.h"
 #include "korvante/EntryKey.h"
 #include "korvante/EntryTimes.h"
 #include "korvante/LocalDate.h"
+#include "korvante/MachinePolicy.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleDialogIds.h"
 #include "korvante/TimeText.h"
@@ -17,6 +19,7 @@ const char* const kWeekdayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday",
 struct DialogState {
     EntryName name;
     EntrySchedule entry;
+    bool locked;   // the administrator manages the schedules, and this user is none
 };
 
 // Shown in place of the next time when OK could not store the schedule.
@@ -43,13 +46,15 @@ int MinutesFromText(const char* text)
     return hours * 60 + minutes;
 }
 
-// Only the fields the chosen kind uses can be edited.
-void EnableFields(HWND dialog)
+// Only the fields the chosen kind uses can be edited; none of a locked schedule.
+void EnableFields(HWND dialog, bool locked)
 {
     const int kind = Selection(dialog, IDC_KIND);
-    ::EnableWindow(::GetDlgItem(dialog, IDC_TIME), UsesTimeOfDay(kind));
-    ::EnableWindow(::GetDlgItem(dialog, IDC_WEEKDAY), kind == kKindWeekly);
-    ::EnableWindow(::GetDlgItem(dialog, IDC_HOURS), kind == kKindHourly);
+    ::EnableWindow(::GetDlgItem(dialog, IDC_KIND), !locked);
+    ::EnableWindow(::GetDlgItem(dialog, IDC_TIME), !locked && UsesTimeOfDay(kind));
+    ::EnableWindow(::GetDlgItem(dialog, IDC_WEEKDAY), !locked && kind == kKindWeekly);
+    ::EnableWindow(::GetDlgItem(dialog, IDC_HOURS), !locked && kind == kKindHourly);
+    ::EnableWindow(::GetDlgItem(dialog, IDOK), !locked);
 }
 
 void Fill(HWND dialog, const DialogState& state)
@@ -76,9 +81,10 @@ void Fill(HWND dialog, const DialogState& state)
         ::wsprintfA(line, "Product: %s", state.name.Text());
     ::SetDlgItemTextA(dialog, IDC_ENTRY_NAME, line);
     char next[kTimeTextSize];
-    ::wsprintfA(line, "Next update: %s", TimeToText(entry.next, next) ? next : "none");
+    ::wsprintfA(line, state.locked ? "Next update: %s. The administrator manages this schedule." : "Next update: %s",
+                TimeToText(entry.next, next) ? next : "none");
     ::SetDlgItemTextA(dialog, IDC_NEXT_TIME, line);
-    EnableFields(dialog);
+    EnableFields(dialog, state.locked);
 }
 
 // Points the user at a field that does not hold a usable value.
@@ -128,10 +134,10 @@ INT_PTR CALLBACK ScheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         switch (LOWORD(wParam)) {
         case IDC_KIND:
             if (HIWORD(wParam) == CBN_SELCHANGE)
-                EnableFields(dialog);
+                EnableFields(dialog, state->locked);
             return TRUE;
         case IDOK:
-            if (!ReadFields(dialog, kind, a, b))
+            if (state->locked || !ReadFields(dialog, kind, a, b))
                 return TRUE;
             // A schedule that could not be stored keeps the dialog open, saying so:
             // the user's choice is not dropped as though Cancel had been pressed.
@@ -163,7 +169,8 @@ HWND OwnerWindow()
 
 bool EditEntrySchedule(HINSTANCE module, const char* name)
 {
-    DialogState state{EntryName(name), EntrySchedule()};
+    DialogState state{EntryName(name), EntrySchedule(), false};
+    state.locked = ReadMachinePolicy().lockSchedules && !RunsAsAdministrator();
     if (!state.name.Valid() || (!ReadSettledEntry(state.name, state.entry) && !state.name.IsDefault()))
         return false;
     return ::DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SCHEDULE), OwnerWindow(), ScheduleDialogProc,

@@ -1,5 +1,6 @@
 // Identifying a pipe client from its token.
 #include "service/CallerIdentity.h"
+#include "korvante/AdministratorToken.h"
 #include "korvante/SystemCalls.h"
 #include <initializer_list>
 
@@ -23,38 +24,9 @@ IdentityCalls RunningSystem()
 
 IdentityCalls g_calls = RunningSystem();
 
-// Before 2000: an enabled group of the token that is Administrators, not one
-// kept for deny only.
-bool HasEnabledGroup(HANDLE token, PSID group)
-{
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
-    auto* groups = size ? static_cast<TOKEN_GROUPS*>(::LocalAlloc(LPTR, size)) : nullptr;
-    bool member = false;
-    if (groups && ::GetTokenInformation(token, TokenGroups, groups, size, &size))
-        for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
-            const DWORD attributes = groups->Groups[i].Attributes;
-            member = ::EqualSid(groups->Groups[i].Sid, group) && (attributes & SE_GROUP_ENABLED) &&
-                     !(attributes & SE_GROUP_USE_FOR_DENY_ONLY);
-        }
-    if (groups)
-        ::LocalFree(groups);
-    return member;
-}
-
 bool IsAdministrator(HANDLE token)
 {
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                    &administrators))
-        return false;
-    BOOL member = FALSE;
-    const bool admin = g_calls.checkTokenMembership
-                           ? g_calls.checkTokenMembership(token, administrators, &member) && member
-                           : HasEnabledGroup(token, administrators);
-    ::FreeSid(administrators);
-    return admin;
+    return IsAdministratorToken(token, g_calls.checkTokenMembership);
 }
 
 // Where the system names the pipe's client process: whether its own token is an

@@ -8,6 +8,7 @@
 #include "korvante/EntryKey.h"
 #include "korvante/EntryTimes.h"
 #include "korvante/LocalDate.h"
+#include "korvante/MachinePolicy.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleStore.h"
 #include "korvante/UpdateTurn.h"
@@ -110,6 +111,8 @@ UpdateReply Write(const UpdateRequest& request, const EntryName& name, const Cal
             return Refuse(name, refused, caller);
         return MakeReply(kDone, StoreNextTime(name, request.time), "");
     case kStoreSchedule:
+        if (!caller.admin && ReadMachinePolicy().lockSchedules)
+            return Refuse(name, "a schedule the administrator manages", caller);
         return MakeReply(kDone, StoreSchedule(name, request.scheduleKind, request.a, request.b), "");
     case kEndRun:
         // Settles the default entry only: products pass their times in their own turns.

@@ -100,3 +100,51 @@ TEST_F(KorvanteDialogTest, CancelAndUnusableNamesOrFieldsChangeNothing)
     }
     EXPECT_EQ(RegisteredProducts(), std::vector<std::string>{"Alpha"});
 }
+
+// With schedules locked by policy, a standard user (administrators deny-only in
+// the token, as under UAC) sees the schedule read-only and why; an administrator
+// still edits it.
+TEST_F(KorvanteDialogTest, ALockedScheduleIsReadOnlyToAStandardUser)
+{
+    Schedule("Alpha", 1, 600, 0, COleDateTime(2031, 1, 1, 10, 0, 0).m_dt);
+    HKEY policy = nullptr;
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &policy, nullptr);
+    const DWORD locked = 1;
+    ::RegSetValueExA(policy, "LockSchedules", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&locked), sizeof locked);
+    ::RegCloseKey(policy);
+    HANDLE process = nullptr, restricted = nullptr, user = nullptr;
+    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &process);
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                               &administrators);
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
+    ASSERT_TRUE(::DuplicateToken(restricted, SecurityImpersonation, &user));
+    for (const bool standardUser : {true, false}) {
+        if (standardUser) {
+            ASSERT_TRUE(::SetThreadToken(nullptr, user));
+        }
+        bool okEnabled = true;
+        std::string said;
+        const int result = Edit("Alpha", [&](HWND dialog) {
+            okEnabled = ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) && ::IsWindowEnabled(::GetDlgItem(dialog, IDC_KIND));
+            said = ItemText(dialog, IDC_NEXT_TIME);
+            ::SetDlgItemTextA(dialog, IDC_TIME, "11:00");
+            Click(dialog, IDOK);
+            ::Sleep(300);
+            if (::IsWindow(dialog))
+                Click(dialog, IDCANCEL);
+        });
+        ::SetThreadToken(nullptr, nullptr);
+        EXPECT_EQ(okEnabled, !standardUser);
+        EXPECT_EQ(said.find("The administrator manages this schedule.") != std::string::npos, standardUser) << said;
+        EXPECT_EQ(result, standardUser ? 0 : 1);
+        EXPECT_EQ(NextText("Alpha") == "2031-01-01 10:00:00", standardUser);
+    }
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo");
+    for (HANDLE handle : {user, restricted, process})
+        ::CloseHandle(handle);
+    ::FreeSid(administrators);
+}

@@ -26,6 +26,7 @@ protected:
         StopServer();
         ResetIdentityCalls();
         EventWriterInForce() = s_writer;
+        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo");
         KorvanteTest::TearDown();
     }
     void SkipServer() { GTEST_SKIP() << "a pipe server on a thread of this program: not under 32-bit Wine through qemu"; }
@@ -87,6 +88,15 @@ protected:
     }
 
     void RunOneDueProduct(bool served);
+    // A DWORD machine policy, in a key the fixture removes.
+    static void SetPolicy(const char* name, DWORD value)
+    {
+        HKEY key = nullptr;
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &key, nullptr);
+        ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        ::RegCloseKey(key);
+    }
     // The product's command counts its runs in this file.
     std::string CountedCommand(const char* entry)
     {
@@ -320,6 +330,15 @@ TEST_F(UpdateServiceTest, AStandardUserCanNeitherRunAnUpdateEarlyNorPassOne)
     for (const std::string& event : s_events)
         EXPECT_EQ(event.substr(event.size() - size), std::string("\\") + user) << event;
     EXPECT_EQ(s_events.back().substr(0, 12), "Alpha|exit 0");
+
+    // Schedules an administrator manages are not a standard user's to change.
+    UpdateRequest schedule = Request(kStoreSchedule, "Alpha");
+    schedule.scheduleKind = 1;
+    schedule.a = 450;
+    SetPolicy("LockSchedules", 1);
+    EXPECT_EQ(Send(&schedule, sizeof schedule), "2 a schedule the administrator manages");
+    SetPolicy("LockSchedules", 0);
+    EXPECT_EQ(Send(&schedule, sizeof schedule), "0 ");
 
     // An administrator may still run it when it is not due.
     ResetIdentityCalls();
