@@ -9,10 +9,11 @@ namespace {
 // Bit i: value i of the table was reported as ignored (the catalog source is
 // the last bit), so that a bad value is journalled once, not at every read.
 volatile LONG g_reported = 0;
+IgnoredPolicyReport g_report = nullptr;
 constexpr int kCatalogSourceBit = kDwordPolicyCount;
 
 // Journals an ignored value the first time; a value read right clears its bit.
-void NoteValue(int bit, const char* name, bool bad, void (*ignored)(const char*))
+void NoteValue(int bit, const char* name, bool bad)
 {
     const LONG mask = 1L << bit;
     for (;;) {
@@ -24,8 +25,8 @@ void NoteValue(int bit, const char* name, bool bad, void (*ignored)(const char*)
             continue;
         if (bad) {
             JournalLine("policy ignored").Name(name).Write();
-            if (ignored)
-                ignored(name);
+            if (g_report)
+                g_report(name);
         }
         return;
     }
@@ -63,7 +64,12 @@ Read ReadText(HKEY key, const char* name, char* text, DWORD capacity)
 
 } // namespace
 
-MachinePolicy ReadMachinePolicy(void (*ignored)(const char* value))
+IgnoredPolicyReport& IgnoredPolicyReportInForce()
+{
+    return g_report;
+}
+
+MachinePolicy ReadMachinePolicy()
 {
     MachinePolicy policy;
     const HKEY key = OpenPolicyKey(nullptr);
@@ -81,10 +87,10 @@ MachinePolicy ReadMachinePolicy(void (*ignored)(const char* value))
         bad[half] = true;
     }
     for (int i = 0; i < kDwordPolicyCount; ++i)
-        NoteValue(i, kDwordPolicies[i].name, bad[i], ignored);
+        NoteValue(i, kDwordPolicies[i].name, bad[i]);
     const Read source = key ? ReadText(key, kCatalogSourcePolicy, policy.catalogSource, sizeof policy.catalogSource)
                             : Read::Absent;
-    NoteValue(kCatalogSourceBit, kCatalogSourcePolicy, source == Read::Bad, ignored);
+    NoteValue(kCatalogSourceBit, kCatalogSourcePolicy, source == Read::Bad);
     if (key)
         ::RegCloseKey(key);
 

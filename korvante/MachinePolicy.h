@@ -55,10 +55,15 @@ struct MachinePolicy {
     char catalogSource[MAX_PATH] = "";   // "" when the policy does not name one
 };
 
+// Where an ignored value is reported besides the journal: the service writes it
+// to the event log. Null: the journal only.
+using IgnoredPolicyReport = void (*)(const char* value);
+IgnoredPolicyReport& IgnoredPolicyReportInForce();
+
 // The policies as they stand now. Each value ignored is journalled once per
-// process ("policy ignored" with its name) and reported through ignored, if given
-// (the service writes it to the event log); a value set right again counts anew.
-MachinePolicy ReadMachinePolicy(void (*ignored)(const char* value) = nullptr);
+// process ("policy ignored" with its name) and reported; a value set right again
+// counts anew.
+MachinePolicy ReadMachinePolicy();
 
 // True when the DisabledProducts list names the product.
 bool IsProductDisabled(const char* name);

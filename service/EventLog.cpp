@@ -34,6 +34,12 @@ void ReportHeld(const char* name, const char* why, const char* account)
     g_writer(EVENTLOG_INFORMATION_TYPE, MSG_UPDATE_HELD, strings, 3);
 }
 
+void ReportPolicyIgnored(const char* value)
+{
+    const char* strings[] = {value};
+    g_writer(EVENTLOG_WARNING_TYPE, MSG_POLICY_IGNORED, strings, 1);
+}
+
 void ReportRefusal(const char* name, const char* why, const char* account)
 {
     const char* strings[] = {name, why, account};

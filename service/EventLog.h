@@ -8,6 +8,8 @@
 void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, const char* account);
 // An update a machine policy holds back: it stays due and runs once the policy allows.
 void ReportHeld(const char* name, const char* why, const char* account);
+// A machine policy value ignored as malformed (MachinePolicy.h), once until it changes.
+void ReportPolicyIgnored(const char* value);
 // A request the service refused, and why.
 void ReportRefusal(const char* name, const char* why, const char* account);
 

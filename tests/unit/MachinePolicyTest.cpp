@@ -103,21 +103,23 @@ TEST_F(MachinePolicyTest, EachValueIsObeyedInItsRangeAndIgnoredOnceOtherwise)
          "on window=0+0 days=7f delay=0 battery=0 source=\\\\server\\share\\Tesvo.cfg", ""},
         {{{"CatalogSource", REG_DWORD, 1, ""}}, nullptr, " CatalogSource"},
     };
+    IgnoredPolicyReportInForce() = NoteIgnored;
     for (const Case& c : cases) {
         SetPolicies(c.values);
         g_ignored.clear();
-        const std::string read = Describe(ReadMachinePolicy(NoteIgnored));
+        const std::string read = Describe(ReadMachinePolicy());
         const std::string what = c.values.size() ? c.values.begin()->name : "nothing";
         EXPECT_EQ(read, c.policy ? c.policy : defaults) << what;
         EXPECT_EQ(g_ignored, c.ignored) << what;
         // Reported once, not at every read.
         g_ignored.clear();
-        ReadMachinePolicy(NoteIgnored);
+        ReadMachinePolicy();
         EXPECT_EQ(g_ignored, "") << what;
         // Set right, and then wrong again, it is reported again.
         SetPolicies({});
-        ReadMachinePolicy(NoteIgnored);
+        ReadMachinePolicy();
     }
+    IgnoredPolicyReportInForce() = nullptr;
 }
 
 TEST_F(MachinePolicyTest, OnlyTheProductsTheListNamesAreDisabled)
