@@ -17,7 +17,7 @@ export WINEDLLOVERRIDES="winedbg.exe=d"
 
 start_display
 # A prefix of the check's own, under $TESVO_CACHE/CHECK.
-TESVO_CACHE="$TESVO_CACHE/$CHECK" use_prefix "$arch"
+TESVO_CACHE="$TESVO_CACHE/$CHECK" use_prefix "$arch" || give_up "the $arch Wine prefix is incomplete"
 wine=$(wine_for "$arch")
 # The event log's lines: Wine prints ReportEvent's strings on its eventlog
 # channel, in the service's standard error, which is the session's.

@@ -78,19 +78,99 @@ stop_display() {
 # wine_for ARCH: the loader that runs programs of that architecture.
 wine_for() { if [ "$1" = x86_64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi; }
 
-# use_prefix ARCH: a Wine prefix of that architecture, made once and kept.
+# Every prefix is a copy of a pristine one per architecture, made by wineboot
+# once, checked, and never run in: a second prefix (the installer check's) costs a
+# copy instead of another wineboot, which takes ten minutes and more under qemu.
+# Fixed here, when the script starts: callers change TESVO_CACHE for their own
+# prefixes, and all of them copy the same pristine one.
+TESVO_PRISTINE=$TESVO_CACHE/pristine
+
+# prefix_problem: what the prefix in WINEPREFIX lacks that the tests rely on;
+# prints nothing when it is whole. A wineboot cut short leaves system.reg behind
+# without the environment (no PATH: a cmd.exe started by another one is not
+# found, exit 9009), so both are checked: the value, then cmd.exe starting cmd.exe.
+prefix_problem() {
+  if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/user.reg" ]; then
+    echo "no registry"
+    return
+  fi
+  if ! awk '/^\[/ { inside = /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment\]/ }
+            inside && /^"PATH"=/ { found = 1 } END { exit !found }' "$WINEPREFIX/system.reg"; then
+    echo "no PATH in its environment"
+    return
+  fi
+  # Twice at most: under qemu a 32-bit process now and then dies as it starts.
+  local answer try
+  for try in 1 2; do
+    answer=$(timeout 300 "$(wine_for "$1")" cmd.exe /c "cmd.exe /c echo whole" </dev/null 2>/dev/null | tr -d '\r' || true)
+    [ "$answer" != whole ] || break
+  done
+  timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
+  [ "$answer" = whole ] || echo "cmd.exe does not start cmd.exe (it answered: ${answer:-nothing})"
+}
+
+# make_prefix ARCH: runs wineboot in WINEPREFIX and waits until it has finished.
+make_prefix() {
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  # mscoree and mshtml would offer to download Mono and Gecko; winemenubuilder
+  # writes Linux menu entries no test reads. Some of Wine's own set-up programs
+  # crash under emulation: with the debugger off they just end instead of
+  # waiting for a click on an error dialog.
+  # wineboot returns once its set-up programs are done; under qemu that took more
+  # than ten minutes on a 2-core machine, so the limit is half an hour, only to
+  # end a set-up program that hangs.
+  WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d,winedbg.exe=d" \
+    timeout 1800 "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
+  timeout 600 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
+}
+
+# copy_pristine ARCH: copies the checked pristine prefix of that architecture to
+# WINEPREFIX, making it first if needed, and making it once more if the first one
+# is incomplete. Locked: checks run side by side may ask for it at once.
+copy_pristine() (
+  local target=$WINEPREFIX problem try started
+  export WINEPREFIX="$TESVO_PRISTINE/$1"
+  mkdir -p "$TESVO_PRISTINE"
+  exec 9>"$TESVO_PRISTINE/$1.lock"
+  flock 9
+  problem=$(prefix_problem "$1")
+  for try in 1 2; do
+    [ -n "$problem" ] || break
+    if [ -f "$WINEPREFIX/system.reg" ]; then
+      echo "the $1 Wine prefix is incomplete ($problem); making it again"
+    else
+      echo "creating the $1 Wine prefix (once; ten minutes and more for 32-bit)"
+    fi
+    started=$SECONDS
+    make_prefix "$1"
+    problem=$(prefix_problem "$1")
+    echo "making the $1 Wine prefix took $((SECONDS - started)) s"
+  done
+  if [ -n "$problem" ]; then
+    echo "the $1 Wine prefix is incomplete: $problem" >&2
+    return 1
+  fi
+  rm -rf "$target"
+  mkdir -p "$(dirname "$target")"
+  cp -a "$WINEPREFIX" "$target"
+)
+
+# use_prefix ARCH: a whole Wine prefix of that architecture in
+# $TESVO_CACHE/wine-ARCH, copied from the pristine one and kept. One found
+# incomplete is copied again; fails, saying so, when no whole one can be made.
 use_prefix() {
   export WINEPREFIX="$TESVO_CACHE/wine-$1"
   if [ "$1" = x86_64 ]; then export WINEARCH=win64; else export WINEARCH=win32; fi
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "creating the $1 Wine prefix (once; slow for 32-bit)"
-    mkdir -p "$TESVO_CACHE"
-    # Some of Wine's own set-up programs crash under emulation; with the debugger
-    # off they just end instead of waiting for a click on an error dialog.
-    WINEDLLOVERRIDES="mscoree,mshtml=,winedbg.exe=d" timeout 600 "$(wine_for "$1")" wineboot --init >/dev/null 2>&1 || true
-    # Bounded all the same: a set-up program left hanging must not hold us up.
-    timeout 300 wineserver -w || wineserver -k || true
+  local problem
+  if [ -f "$WINEPREFIX/system.reg" ]; then
+    problem=$(prefix_problem "$1")
+    [ -n "$problem" ] || return 0
+    echo "the $1 Wine prefix in $WINEPREFIX is incomplete ($problem); copying it again"
   fi
+  copy_pristine "$1" || return 1
+  problem=$(prefix_problem "$1")
+  [ -z "$problem" ] || { echo "the $1 Wine prefix is incomplete: $problem" >&2; return 1; }
 }
 
 # start_session ARCH [ERRORS]: a persistent wineserver for the prefix in use, once a
