@@ -324,12 +324,15 @@ TEST_F(ServiceBoundaryTest, OneProgramCannotHoldUpAnothers)
     ServerThread server;
     ASSERT_TRUE(WaitUntil([] { return ::WaitNamedPipeA(kUpdatePipeName, 0) != 0; }, 5000));
     HANDLE idle[16];
-    for (HANDLE& connection : idle) {
-        connection = ::CreateFileA(kUpdatePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (connection == INVALID_HANDLE_VALUE && ::WaitNamedPipeA(kUpdatePipeName, 1000))
+    // Each as soon as the server has its next instance up.
+    for (HANDLE& connection : idle)
+        for (int wait = 0; wait < 4; ++wait) {
             connection = ::CreateFileA(kUpdatePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                                        nullptr);
-    }
+            if (connection != INVALID_HANDLE_VALUE)
+                break;
+            ::Sleep(50);
+        }
     ::Sleep(300);   // the server has seen them all
     g_clientProcess = 2222;
     DWORD ms = 0;
