@@ -46,12 +46,18 @@ UpdateReply Refusal(const char* text)
 
 DWORD UpdateServiceProcessId()
 {
+    // The service manager's calls, bound by name: 95, 98 and Me have none.
     const SystemCalls& system = System();
-    if (!system.queryServiceStatusEx)
+    const HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
+    SC_HANDLE(WINAPI * openManager)(const char*, const char*, DWORD);
+    SC_HANDLE(WINAPI * openService)(SC_HANDLE, const char*, DWORD);
+    BOOL(WINAPI * closeHandle)(SC_HANDLE);
+    if (!system.queryServiceStatusEx || !BindCall(openManager, advapi, "OpenSCManagerA") ||
+        !BindCall(openService, advapi, "OpenServiceA") || !BindCall(closeHandle, advapi, "CloseServiceHandle"))
         return 0;
     DWORD processId = 0;
-    const SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = manager ? ::OpenServiceA(manager, kUpdateServiceName, SERVICE_QUERY_STATUS) : nullptr;
+    const SC_HANDLE manager = openManager(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = manager ? openService(manager, kUpdateServiceName, SERVICE_QUERY_STATUS) : nullptr;
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
     if (service &&
@@ -60,9 +66,9 @@ DWORD UpdateServiceProcessId()
         status.dwCurrentState != SERVICE_STOPPED)
         processId = status.dwProcessId;
     if (service)
-        ::CloseServiceHandle(service);
+        closeHandle(service);
     if (manager)
-        ::CloseServiceHandle(manager);
+        closeHandle(manager);
     return processId;
 }
 
