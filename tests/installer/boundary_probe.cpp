@@ -5,9 +5,6 @@
 //   release-name       "received N": the bytes its clients sent, then the name is free
 //   hold-connections N "held K": K idle connections to the pipe, kept open
 //   drop-connections   "ok" once they are closed
-// and, started as "installer_probe.exe /open-lock", a program that tries to open
-// the update lock: exit code 0 if it could, else the error (where Wine opens it
-// all the same, ERROR_ACCESS_DENIED when the lock's list would refuse it).
 #include "tests/installer/boundary_probe.h"
 #include <windows.h>
 #include <vector>
@@ -97,54 +94,4 @@ bool BoundaryAnswer(const std::vector<std::string>& f, std::string& answer)
         return true;
     }
     return false;
-}
-
-namespace {
-
-// What Windows decides for this program's token on the object's own access
-// list: Wine opens a named object whatever its list says.
-bool AccessGranted(HANDLE object, DWORD wanted)
-{
-    alignas(8) BYTE buffer[1024];
-    DWORD needed = 0;
-    BOOL present = FALSE, defaulted = FALSE, granted = FALSE;
-    ACL* acl = nullptr;
-    HANDLE token = nullptr, impersonation = nullptr;
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID admins = nullptr;
-    SECURITY_DESCRIPTOR descriptor;
-    GENERIC_MAPPING mapping{STANDARD_RIGHTS_READ | MUTANT_QUERY_STATE, STANDARD_RIGHTS_WRITE,
-                            STANDARD_RIGHTS_EXECUTE | SYNCHRONIZE, MUTEX_ALL_ACCESS};
-    PRIVILEGE_SET privileges{};
-    DWORD privilegesSize = sizeof privileges, grantedMask = 0;
-    if (::GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, buffer, sizeof buffer, &needed) &&
-        ::GetSecurityDescriptorDacl(buffer, &present, &acl, &defaulted) &&
-        ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                   &admins) &&
-        ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-        ::SetSecurityDescriptorOwner(&descriptor, admins, FALSE) &&
-        ::SetSecurityDescriptorGroup(&descriptor, admins, FALSE) &&
-        ::SetSecurityDescriptorDacl(&descriptor, present, acl, FALSE) &&
-        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &token) &&
-        ::DuplicateToken(token, SecurityIdentification, &impersonation))
-        ::AccessCheck(&descriptor, impersonation, wanted, &mapping, &privileges, &privilegesSize, &grantedMask,
-                      &granted);
-    for (HANDLE handle : {token, impersonation})
-        if (handle)
-            ::CloseHandle(handle);
-    if (admins)
-        ::FreeSid(admins);
-    return granted != FALSE;
-}
-
-} // namespace
-
-int OpenUpdateLock()
-{
-    const HANDLE lock = ::OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, "Global\\TesvoUpdateRun");
-    if (!lock)
-        return static_cast<int>(::GetLastError());
-    const bool granted = AccessGranted(lock, SYNCHRONIZE);
-    ::CloseHandle(lock);
-    return granted ? 0 : ERROR_ACCESS_DENIED;
 }

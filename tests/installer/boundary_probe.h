@@ -5,5 +5,3 @@
 
 // True when f (a request's fields) is one of them, with its answer set.
 bool BoundaryAnswer(const std::vector<std::string>& f, std::string& answer);
-// The "/open-lock" program: 0 when the update lock opened, else the error.
-int OpenUpdateLock();

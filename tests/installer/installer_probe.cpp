@@ -12,7 +12,7 @@
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
-// The boundary's requests and its "/open-lock" program: boundary_probe.cpp.
+// The boundary's requests: boundary_probe.cpp.
 // Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
 // schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
@@ -235,8 +235,6 @@ int SetScheduleInDialog(const char* library, const char* name)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::string(argv[1]) == "/open-lock")
-        return OpenUpdateLock();
     if (argc == 4 && std::string(argv[1]) == "/schedule")
         return SetScheduleInDialog(argv[2], argv[3]);
     std::printf("ready\n");

