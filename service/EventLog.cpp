@@ -1,5 +1,6 @@
 // One event per update or refusal; the message text is the table compiled into TesvoService.exe.
 #include "service/EventLog.h"
+#include "protocol/UpdateRequests.h"
 #include "service/Messages.h"
 
 namespace {
@@ -26,6 +27,12 @@ void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, 
 {
     const char* strings[] = {name, outcome, account};
     g_writer(succeeded ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, MSG_UPDATE_RUN, strings, 3);
+}
+
+void ReportPipeNameTaken()
+{
+    const char* strings[] = {kUpdatePipeName};
+    g_writer(EVENTLOG_ERROR_TYPE, MSG_PIPE_NAME_TAKEN, strings, 1);
 }
 
 void ReportRefusal(const char* name, const char* why, const char* account)

@@ -6,6 +6,9 @@
 
 // An update the service ran, or could not run, for account.
 void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, const char* account);
+// The pipe's name held by another program at start: the service tries again
+// every 5 seconds and serves no agent until it has the name.
+void ReportPipeNameTaken();
 // A request the service refused, and why.
 void ReportRefusal(const char* name, const char* why, const char* account);
 
