@@ -8,9 +8,13 @@
 ; uninstaller /REMOVEPRODUCTS also removes the registered products.
 ;
 ; On the NT family the update service is set up through its program's own
-; commands (TesvoService.exe /install, /stop, /uninstall): the service, its event
-; source, and the rights of the product key and, outside Program Files, of the
-; program folder. Windows 95, 98 and Me have no services: that part is skipped.
+; commands (TesvoService.exe /secure-folder, /stop, /install, /uninstall): the
+; service, its event source, and the rights of the product key and the program
+; folder. Nothing runs from the folder before it is secured: the securing and the
+; stop of an earlier service run from a copy in the installer's private plug-ins
+; folder, and a folder that someone other than an administrator owns or may
+; write is refused (exit code 1307). Windows 95, 98 and Me have no services or
+; rights: that part is skipped.
 ;
 ; Exit code 3010 (ERROR_SUCCESS_REBOOT_REQUIRED): the program files were in use
 ; (an agent in another user's session) and are replaced at the next restart.
@@ -182,10 +186,25 @@ Section "Tesvo" SecProgram
   ${EndIf}
 
   Call CloseAgent
-  ; The service holds its program open until it has stopped.
   ${If} ${IsNT}
-  ${AndIf} ${FileExists} "$INSTDIR\TesvoService.exe"
-    ExecWait '"$INSTDIR\TesvoService.exe" /stop'
+    ; The folder secured, owner included, before anything goes into it or runs
+    ; from it: by the new service program, from the private plug-ins folder.
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\TesvoService.exe" "${SOURCE_DIR}\TesvoService.exe"
+    ExecWait '"$PLUGINSDIR\TesvoService.exe" /secure-folder "$INSTDIR"' $1
+    ${If} $1 <> 0
+      DetailPrint "TesvoService.exe /secure-folder failed (error $1)"
+      ${If} $1 = 1307 ; ERROR_INVALID_OWNER
+        MessageBox MB_ICONSTOP "Tesvo cannot be installed into $INSTDIR: someone other than an administrator owns this folder or may change it. Choose another folder." /SD IDOK
+      ${Else}
+        MessageBox MB_ICONSTOP "Tesvo cannot secure the folder $INSTDIR (error $1)." /SD IDOK
+      ${EndIf}
+      SetErrorLevel $1
+      Abort
+    ${EndIf}
+    ; The earlier service, which holds its program open, stopped through the
+    ; service manager: its program in the folder is not run.
+    ExecWait '"$PLUGINSDIR\TesvoService.exe" /stop' $1
   ${EndIf}
 
   SetOutPath "$INSTDIR"
@@ -210,13 +229,19 @@ Section "Tesvo" SecProgram
   SetOverwrite on
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-  ; The service, its event source and the rights of the key and folder; an
-  ; agent works in-process without the service, so a failure is told, not fatal.
+  ; The service, its event source and the rights of the key and folder. The
+  ; rest is installed all the same (an agent works in-process without the
+  ; service where it may), but the installer says so and ends with the error.
   ${If} ${IsNT}
     ExecWait '"$INSTDIR\TesvoService.exe" /install' $1
     ${If} $1 <> 0
       DetailPrint "TesvoService.exe /install failed (error $1)"
-      MessageBox MB_ICONEXCLAMATION "The Tesvo Update Service could not be set up (error $1). Updates then run only for users who may change Tesvo's settings." /SD IDOK
+      ${If} $1 = 231 ; ERROR_PIPE_BUSY
+        MessageBox MB_ICONEXCLAMATION "Another program holds the name of the Tesvo Update Service's pipe (\\.\pipe\TesvoUpdate). The service keeps trying to take it; until then updates run only for users who may change Tesvo's settings." /SD IDOK
+      ${Else}
+        MessageBox MB_ICONEXCLAMATION "The Tesvo Update Service could not be set up (error $1). Updates then run only for users who may change Tesvo's settings." /SD IDOK
+      ${EndIf}
+      SetErrorLevel $1
     ${EndIf}
   ${EndIf}
 
@@ -258,6 +283,8 @@ Section "un.Tesvo program files" SecUninstallProgram
   !insertmacro FOR_EACH_PROGRAM_FILE REMOVE_PROGRAM_FILE
   Delete "$INSTDIR\Tesvo.cfg"
   Delete "$INSTDIR\Tesvo.cfg.tmp"
+  Delete "$INSTDIR\Tesvo.cfg.*.tmp"
+  Delete "$INSTDIR\Tesvo.cfg.old"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only if empty: whatever else is in the folder is not ours to remove.
   RMDir /REBOOTOK "$INSTDIR"

@@ -15,6 +15,7 @@ struct SecurityCalls {
     BOOL(WINAPI* addAccessDeniedAce)(ACL*, DWORD, DWORD, PSID);
     PVOID(WINAPI* freeSid)(PSID);
     BOOL(WINAPI* setSecurityDescriptorDacl)(PSECURITY_DESCRIPTOR, BOOL, ACL*, BOOL);
+    BOOL(WINAPI* setSecurityDescriptorOwner)(PSECURITY_DESCRIPTOR, PSID, BOOL);
 };
 
 // The calls, or false where the system lacks any of them.
@@ -26,7 +27,8 @@ bool BindSecurityCalls(SecurityCalls& calls)
            BindCall(calls.allocateAndInitializeSid, advapi, "AllocateAndInitializeSid") &&
            BindCall(calls.addAccessAllowedAce, advapi, "AddAccessAllowedAce") &&
            BindCall(calls.addAccessDeniedAce, advapi, "AddAccessDeniedAce") && BindCall(calls.freeSid, advapi, "FreeSid") &&
-           BindCall(calls.setSecurityDescriptorDacl, advapi, "SetSecurityDescriptorDacl");
+           BindCall(calls.setSecurityDescriptorDacl, advapi, "SetSecurityDescriptorDacl") &&
+           BindCall(calls.setSecurityDescriptorOwner, advapi, "SetSecurityDescriptorOwner");
 }
 
 } // namespace
@@ -54,4 +56,14 @@ AccessRights::AccessRights(std::initializer_list<AccessEntry> entries)
         calls.freeSid(sid);
     }
     m_built = m_built && calls.setSecurityDescriptorDacl(&m_descriptor, TRUE, acl, FALSE);
+}
+
+bool AccessRights::OwnedByAdministrators()
+{
+    // S-1-5-32-544, written out: revision, two parts, the NT authority, 32, 544.
+    const BYTE administrators[16] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0};
+    ::CopyMemory(m_owner, administrators, sizeof m_owner);
+    SecurityCalls calls{};
+    m_built = m_built && BindSecurityCalls(calls) && calls.setSecurityDescriptorOwner(&m_descriptor, m_owner, FALSE);
+    return m_built;
 }

@@ -21,9 +21,13 @@ public:
 
     // Null when the list could not be built (a system without rights, 9x).
     SECURITY_ATTRIBUTES* Attributes() { return m_built ? &m_attributes : nullptr; }
+    // Names Administrators as the owner too (for an object an administrator
+    // makes or takes over); false when it cannot be set.
+    bool OwnedByAdministrators();
 
 private:
     alignas(8) BYTE m_acl[256];
+    alignas(4) BYTE m_owner[16];
     SECURITY_DESCRIPTOR m_descriptor;
     SECURITY_ATTRIBUTES m_attributes;
     bool m_built;

@@ -35,20 +35,55 @@ bool CopyContents(HANDLE source, HANDLE target)
     }
 }
 
-// Writes all of source to a new file at temporary; the file is gone again on failure.
-bool CopyToTemporary(HANDLE source, const char* temporary)
+// A number no other program can guess: the system's random numbers where it
+// has them (XP and later), else what this moment and process make.
+DWORD UnguessableNumber()
 {
-    bool copied;
-    {
-        FileHandle out{::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (out.handle == INVALID_HANDLE_VALUE)
+    BOOLEAN(WINAPI * random)(void*, ULONG);   // RtlGenRandom
+    DWORD number = 0;
+    if (BindCall(random, ::GetModuleHandleA("advapi32.dll"), "SystemFunction036") && random(&number, sizeof number))
+        return number;
+    LARGE_INTEGER counter{};
+    ::QueryPerformanceCounter(&counter);
+    return ::GetTickCount() ^ (::GetCurrentProcessId() << 16) ^ counter.LowPart;
+}
+
+// Writes all of source to a file made new beside path, under a name no one can
+// predict: never an existing file, a link or a reparse point someone put there.
+// temporary receives its name; the file is gone again on failure.
+bool CopyToTemporary(HANDLE source, const char* path, char* temporary)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ::wsprintfA(temporary, "%s.%08lx.tmp", path, UnguessableNumber());
+        FileHandle out{::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (out.handle == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;   // taken, by chance or not: another name
             return false;
-        copied = CopyContents(source, out.handle) && ::FlushFileBuffers(out.handle);
+        }
+        const bool copied = CopyContents(source, out.handle) && ::FlushFileBuffers(out.handle);
+        ::CloseHandle(out.handle);
+        out.handle = INVALID_HANDLE_VALUE;
+        if (!copied)
+            ::DeleteFileA(temporary);
+        return copied;
     }
-    if (!copied)
-        ::DeleteFileA(temporary);
-    return copied;
+    return false;
+}
+
+// What a refresh cut short left: the catalog moved aside on 95, 98 or Me by a
+// machine that stopped between the two moves is put back, and the temporary
+// file of earlier versions, which had a fixed name, is removed (a link there
+// goes, not what it points at).
+void MendInterruptedRefresh(const char* path)
+{
+    char left[MAX_PATH + 4];
+    ::lstrcpyA(left, path);
+    ::lstrcatA(left, ".old");
+    if (::GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && ::GetFileAttributesA(left) != INVALID_FILE_ATTRIBUTES)
+        System().moveFile(left, path);
+    ::lstrcpyA(left + ::lstrlenA(path), ".tmp");
+    ::DeleteFileA(left);
 }
 
 // Puts the complete temporary file in place of path. 95, 98 and Me have no
@@ -68,12 +103,12 @@ bool ReplaceWith(const char* temporary, const char* path)
     ::lstrcpyA(aside, path);
     ::lstrcatA(aside, ".old");
     ::DeleteFileA(aside);
-    const bool movedAside = ::MoveFileA(path, aside) != FALSE;
+    const bool movedAside = System().moveFile(path, aside) != FALSE;
     if (!movedAside && ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
         return false;
-    if (!::MoveFileA(temporary, path)) {
+    if (!System().moveFile(temporary, path)) {
         if (movedAside)
-            ::MoveFileA(aside, path);
+            System().moveFile(aside, path);
         return false;
     }
     if (movedAside)
@@ -90,6 +125,7 @@ bool RefreshCatalogFile(const char* path, char* status)
         CopyToBuffer(status, "bad catalog path");
         return false;
     }
+    MendInterruptedRefresh(path);
     if (!EntryKey("", EntryKey::Read).ReadString(kCatalogSource, source, sizeof source) || !source[0]) {
         CopyToBuffer(status, "no catalog source");
         return false;
@@ -100,10 +136,8 @@ bool RefreshCatalogFile(const char* path, char* status)
         CopyToBuffer(status, "catalog source unreadable");
         return false;
     }
-    char temporary[MAX_PATH + 4];
-    ::lstrcpyA(temporary, path);
-    ::lstrcatA(temporary, ".tmp");
-    if (!CopyToTemporary(in.handle, temporary)) {
+    char temporary[MAX_PATH + 16];
+    if (!CopyToTemporary(in.handle, path, temporary)) {
         CopyToBuffer(status, "catalog not copied");
         return false;
     }

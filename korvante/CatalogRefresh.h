@@ -5,8 +5,10 @@
 constexpr unsigned long kMaxCatalogBytes = 16ul * 1024 * 1024;
 
 // Copies the file named by CatalogSource in the product key onto path: written to
-// path + ".tmp" first, then moved over path (where the system has no replacing
-// move, with the old catalog moved aside to path + ".old" meanwhile), so readers
+// a new file path + ".<random>.tmp" first (made new: never an existing file or a
+// link), then moved over path (where the system has no replacing move, with the
+// old catalog moved aside to path + ".old" meanwhile, and put back by the next
+// refresh if the machine stopped between the two moves), so readers
 // find the old catalog or the new one, never a part. Without a source, or when it cannot be read, is too
 // big, or the copy fails, path is left as it was and the result is false. status
 // (may be null) receives a short note of what happened.

@@ -1,7 +1,6 @@
 // Finding the program an update command names: its first word, quoted or not,
-// as a path or looked up in the system folders and PATH.
+// as a path or looked up in the system folders.
 #include "korvante/CommandProgram.h"
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -48,8 +47,8 @@ bool ExistingFile(const char* folder, const char* name, char* program)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A bare name in the system folder, the Windows folder or a full path of PATH.
-// A relative PATH entry such as "." would mean the current directory: skipped.
+// A bare name in the system folder or the Windows folder, which only
+// administrators may write; never in PATH, whose folders users often may.
 bool SearchFolders(const char* name, char* program)
 {
     char folder[MAX_PATH];
@@ -57,18 +56,30 @@ bool SearchFolders(const char* name, char* program)
     if (system && system < sizeof folder && ExistingFile(folder, name, program))
         return true;
     const UINT windows = ::GetWindowsDirectoryA(folder, sizeof folder);
-    if (windows && windows < sizeof folder && ExistingFile(folder, name, program))
-        return true;
+    return windows && windows < sizeof folder && ExistingFile(folder, name, program);
+}
 
-    const DWORD size = ::GetEnvironmentVariableA("PATH", nullptr, 0);
-    char* path = size ? static_cast<char*>(std::malloc(size)) : nullptr;
-    bool found = false;
-    if (path && ::GetEnvironmentVariableA("PATH", path, size) < size) {
-        for (char* entry = std::strtok(path, ";"); entry && !found; entry = std::strtok(nullptr, ";"))
-            found = IsFullPath(entry) && ExistingFile(entry, name, program);
+// An unquoted path that Windows could read two ways: the text up to a later
+// blank names an existing file or folder too (C:\Apps\v1.2 beta\upd.exe, where
+// C:\Apps\v1.2 is a file and C:\Apps\v1.2 beta a folder).
+bool ReadsTwoWays(const char* command, const char* end)
+{
+    char longer[MAX_PATH + 4];
+    for (const char* stop = end + 1; stop[-1]; ++stop) {
+        if (IsBlank(*stop) ? IsBlank(stop[-1]) : *stop != '\0')
+            continue;   // each reading ends before a blank, or at the end
+        const size_t length = static_cast<size_t>(stop - command);
+        if (length >= MAX_PATH)
+            return false;
+        std::memcpy(longer, command, length);
+        longer[length] = '\0';
+        if (::GetFileAttributesA(longer) != INVALID_FILE_ATTRIBUTES)
+            return true;
+        std::strcpy(longer + length, ".exe");
+        if (::GetFileAttributesA(longer) != INVALID_FILE_ATTRIBUTES)
+            return true;
     }
-    std::free(path);
-    return found;
+    return false;
 }
 
 } // namespace
@@ -97,7 +108,7 @@ const char* FindCommandProgram(const char* command, char* program)
     const char* rest = end;
     while (IsBlank(*rest))
         ++rest;
-    if (*command != '"' && *rest && HasFolder(word) && !HasExtension(word))
+    if (*command != '"' && *rest && HasFolder(word) && (!HasExtension(word) || ReadsTwoWays(command, end)))
         return kUnquotedPath;
     if (IsFullPath(word))
         return ExistingFile("", word, program) ? nullptr : kNotFound;

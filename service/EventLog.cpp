@@ -1,5 +1,6 @@
 // One event per update or refusal; the message text is the table compiled into TesvoService.exe.
 #include "service/EventLog.h"
+#include "protocol/UpdateRequests.h"
 #include "service/Messages.h"
 
 namespace {
@@ -38,6 +39,12 @@ void ReportPolicyIgnored(const char* value)
 {
     const char* strings[] = {value};
     g_writer(EVENTLOG_WARNING_TYPE, MSG_POLICY_IGNORED, strings, 1);
+}
+
+void ReportPipeNameTaken()
+{
+    const char* strings[] = {kUpdatePipeName};
+    g_writer(EVENTLOG_ERROR_TYPE, MSG_PIPE_NAME_TAKEN, strings, 1);
 }
 
 void ReportRefusal(const char* name, const char* why, const char* account)

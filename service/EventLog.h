@@ -10,6 +10,9 @@ void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, 
 void ReportHeld(const char* name, const char* why, const char* account);
 // A machine policy value ignored as malformed (MachinePolicy.h), once until it changes.
 void ReportPolicyIgnored(const char* value);
+// The pipe's name held by another program at start: the service tries again
+// every 5 seconds and serves no agent until it has the name.
+void ReportPipeNameTaken();
 // A request the service refused, and why.
 void ReportRefusal(const char* name, const char* why, const char* account);
 

@@ -1,24 +1,37 @@
-// The server loop: one pipe instance waits for a client at a time; each client
+// The server loop: one pipe instance always waits for a client; each client
 // is served on a thread of its own, so a long update does not keep the others
 // waiting for the pipe (updates still take turns on the machine-wide lock).
+// No program can take the name while the server runs, nor hold it up for
+// others: a few connections per process, a short wait for each request.
 #include "service/PipeServer.h"
+#include "service/EventLog.h"
 #include "korvante/AccessRights.h"
 #include "korvante/PipeTransfer.h"
 #include "korvante/SystemCalls.h"
+#include "korvante/UpdateTurn.h"
 #include "service/RequestHandler.h"
 
 namespace {
 
-constexpr LONG kMaxClients = 8;
+// Clients served at once; the pipe allows two instances more, so that one
+// always listens while the others are busy and a refusal can still be made.
+constexpr LONG kMaxClients = 30;
+constexpr DWORD kMaxInstances = kMaxClients + 2;
+// Connections one process may have served at once (where the system tells who
+// the client is: Vista and later).
+constexpr LONG kMaxPerProcess = 4;
 constexpr DWORD kPipeBufferBytes = 4096;
 // A client that sends nothing, or does not take its reply, gives its place back.
 constexpr DWORD kClientWaitMs = 5000;
 // Stop waits this long for the clients being served.
 constexpr DWORD kStopWaitMs = 30000;
+// While another program holds the pipe's name, it is tried again this often.
+constexpr DWORD kNameRetryMs = 5000;
 
 struct Client {
     PipeServer* server;
     HANDLE pipe;
+    DWORD processId;
 };
 
 DWORD WaitForClient(HANDLE event, DWORD ms)
@@ -26,18 +39,33 @@ DWORD WaitForClient(HANDLE event, DWORD ms)
     return ::WaitForSingleObject(event, ms);
 }
 
+// The process at the pipe's other end, 0 where the system cannot tell.
+DWORD ClientProcess(HANDLE pipe)
+{
+    ULONG processId = 0;
+    const SystemCalls& system = System();
+    return system.getNamedPipeClientProcessId && system.getNamedPipeClientProcessId(pipe, &processId) ? processId : 0;
+}
+
 } // namespace
 
 PipeServer::PipeServer()
     : m_stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_slots(::CreateSemaphoreA(nullptr, kMaxClients, kMaxClients, nullptr))
+      m_slots(::CreateSemaphoreA(nullptr, kMaxClients, kMaxClients, nullptr)),
+      // Held while the server runs, so that no program makes the update lock
+      // first with rights of its own.
+      m_updateLock(CreateMachineMutex(kUpdateLockName))
 {
+    ::InitializeCriticalSection(&m_clientsLock);
 }
 
 PipeServer::~PipeServer()
 {
     ::CloseHandle(m_stop);
     ::CloseHandle(m_slots);
+    if (m_updateLock)
+        ::CloseHandle(m_updateLock);
+    ::DeleteCriticalSection(&m_clientsLock);
 }
 
 void PipeServer::Stop()
@@ -56,32 +84,85 @@ HANDLE PipeServer::NewInstance(bool first)
     // check is 2000's, the refusal of remote clients Vista's.
     constexpr DWORD kRejectRemoteClients = 0x8;   // PIPE_REJECT_REMOTE_CLIENTS, Vista's headers
     const DWORD firstInstance = first && IsNtFrom(5) ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
-    return ::CreateNamedPipeA(kUpdatePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstInstance,
-                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
-                                  (IsNtFrom(6) ? kRejectRemoteClients : 0),
-                              kMaxClients, kPipeBufferBytes, kPipeBufferBytes, 0, rights.Attributes());
+    HANDLE pipe = ::CreateNamedPipeA(kUpdatePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstInstance,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
+                                         (IsNtFrom(6) ? kRejectRemoteClients : 0),
+                                     kMaxInstances, kPipeBufferBytes, kPipeBufferBytes, 0, rights.Attributes());
+    if (pipe == INVALID_HANDLE_VALUE)
+        return pipe;
+    const LONG ours = ::InterlockedIncrement(&m_instances);
+    // Without the first-instance flag (NT 4 and earlier), or where a pipe's
+    // rights are not enforced (Wine), the new instance may belong to a pipe
+    // another program made: then the pipe has instances that are not ours.
+    DWORD current = 0;
+    if (!::GetNamedPipeHandleStateA(pipe, nullptr, &current, nullptr, nullptr, nullptr, 0) ||
+        current > static_cast<DWORD>(ours)) {
+        CloseInstance(pipe);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return pipe;
+}
+
+void PipeServer::CloseInstance(HANDLE pipe)
+{
+    ::CloseHandle(pipe);
+    ::InterlockedDecrement(&m_instances);
+}
+
+bool PipeServer::TakeClientPlace(DWORD processId)
+{
+    if (::WaitForSingleObject(m_slots, 0) != WAIT_OBJECT_0)
+        return false;
+    if (processId == 0)
+        return true;
+    ::EnterCriticalSection(&m_clientsLock);
+    LONG same = 0;
+    for (const DWORD served : m_clientProcesses)
+        same += served == processId;
+    bool taken = false;
+    for (DWORD& place : m_clientProcesses)
+        if (same < kMaxPerProcess && !taken && place == 0)
+            place = processId, taken = true;
+    ::LeaveCriticalSection(&m_clientsLock);
+    if (!taken)
+        ::ReleaseSemaphore(m_slots, 1, nullptr);
+    return taken;
+}
+
+void PipeServer::GiveClientPlace(DWORD processId)
+{
+    ::EnterCriticalSection(&m_clientsLock);
+    for (DWORD& place : m_clientProcesses)
+        if (processId != 0 && place == processId) {
+            place = 0;
+            break;
+        }
+    ::LeaveCriticalSection(&m_clientsLock);
+    ::ReleaseSemaphore(m_slots, 1, nullptr);
 }
 
 bool PipeServer::Run()
 {
     const HANDLE connected = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    bool first = true, made = true;
+    bool first = true, made = false, told = false;
     for (;;) {
-        const HANDLE stopOrSlot[] = {m_stop, m_slots};
-        if (::WaitForMultipleObjects(2, stopOrSlot, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
+        if (::WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0)
             break;
         HANDLE pipe = NewInstance(first);
         if (pipe == INVALID_HANDLE_VALUE) {
-            ::ReleaseSemaphore(m_slots, 1, nullptr);
-            made = !first;
-            if (first)
-                break;
-            // Out of instances or memory for a moment: try again shortly.
-            if (::WaitForSingleObject(m_stop, 1000) == WAIT_OBJECT_0)
+            // The name held by another program at start: said once, tried again
+            // until it is free. Later, out of instances or memory for a moment.
+            if (first && !told) {
+                ReportPipeNameTaken();
+                told = true;
+            }
+            if (::WaitForSingleObject(m_stop, first ? kNameRetryMs : 1000) == WAIT_OBJECT_0)
                 break;
             continue;
         }
         first = false;
+        made = true;
         OVERLAPPED overlapped{};
         overlapped.hEvent = connected;
         BOOL ready = ::ConnectNamedPipe(pipe, &overlapped);
@@ -92,9 +173,8 @@ bool PipeServer::Run()
             if (::WaitForMultipleObjects(2, stopOrClient, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
                 // Closing the pipe ends the pending connect; its event says when,
                 // before the record leaves the stack.
-                ::CloseHandle(pipe);
+                CloseInstance(pipe);
                 ::WaitForSingleObject(connected, 5000);
-                ::ReleaseSemaphore(m_slots, 1, nullptr);
                 break;
             }
             DWORD unused;
@@ -102,15 +182,21 @@ bool PipeServer::Run()
         }
         // A client that came between CreateNamedPipe and ConnectNamedPipe is connected too.
         ready = ready || error == ERROR_PIPE_CONNECTED;
-        Client* client = ready ? new Client{this, pipe} : nullptr;
+        // A process with its share of connections, or no place free: refused at
+        // once, so that the next instance listens again.
+        const DWORD processId = ready ? ClientProcess(pipe) : 0;
+        const bool placed = ready && TakeClientPlace(processId);
+        Client* client = placed ? new Client{this, pipe, processId} : nullptr;
         const HANDLE thread = client ? ::CreateThread(nullptr, 0, ServeClient, client, 0, nullptr) : nullptr;
         if (thread) {
             ::CloseHandle(thread);
             continue;
         }
         delete client;
-        ::CloseHandle(pipe);
-        ::ReleaseSemaphore(m_slots, 1, nullptr);
+        if (placed)
+            GiveClientPlace(processId);
+        ::DisconnectNamedPipe(pipe);
+        CloseInstance(pipe);
     }
     // Every slot back means every client was served.
     const DWORD deadline = ::GetTickCount() + kStopWaitMs;
@@ -132,7 +218,7 @@ DWORD WINAPI PipeServer::ServeClient(void* context)
     const Client client = *static_cast<Client*>(context);
     delete static_cast<Client*>(context);
     client.server->Serve(client.pipe);
-    ::ReleaseSemaphore(client.server->m_slots, 1, nullptr);
+    client.server->GiveClientPlace(client.processId);
     return 0;
 }
 
@@ -163,7 +249,9 @@ void PipeServer::Serve(HANDLE pipe)
         }
     }
     if (pipe != INVALID_HANDLE_VALUE)
-        ::CloseHandle(pipe);
+        CloseInstance(pipe);
+    else
+        ::InterlockedDecrement(&m_instances);   // closed by a transfer given up
     if (event)
         ::CloseHandle(event);
 }

@@ -152,49 +152,94 @@ DWORD SecureProductKey()
     return descriptor ? SecureKeyTree(kProductKeyPath, descriptor) : Failed(::GetLastError());
 }
 
-// Users may run the programs but not replace them.
+} // namespace
+
+// Users may run the programs but not replace them; nobody but administrators
+// may change that.
 DWORD SecureProgramFolder(const char* folder)
 {
+    const char* why = nullptr;
+    const DWORD keepers = CheckFolderKeepers(folder, why);
+    if (keepers != ERROR_SUCCESS) {
+        std::fprintf(stderr, "TesvoService: the folder %s is refused: %s\n", folder,
+                     why ? why : "its rights cannot be read");
+        return keepers;
+    }
     const AccessEntry users{true, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 5, SECURITY_BUILTIN_DOMAIN_RID,
                             DOMAIN_ALIAS_RID_USERS};
     AccessRights rights{Administrators(true, FILE_ALL_ACCESS), LocalSystem(true, FILE_ALL_ACCESS), users};
-    SECURITY_DESCRIPTOR* descriptor = TreeDescriptor(rights);
+    SECURITY_DESCRIPTOR* descriptor = rights.OwnedByAdministrators() ? TreeDescriptor(rights) : nullptr;
     return descriptor ? SecureFolder(folder, descriptor) : Failed(::GetLastError());
 }
 
-// Program Files keeps users from writing since Windows 2000; anywhere else, and
-// on NT 4 and earlier (everyone may change the whole drive), the folder needs
-// rights of its own.
-bool FolderNeedsRights(const char* folder)
+namespace {
+
+// Once started, the service must hold its pipe: a pipe another program serves
+// means the name was taken. Bounded: the service makes its pipe at once.
+DWORD CheckServicePipe()
 {
-    if (System().major < 5)
-        return true;
-    char programFiles[MAX_PATH] = "";
-    DWORD size = sizeof programFiles - 1, type = 0;
-    HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
-                        &key) != ERROR_SUCCESS)
-        return true;
-    const bool read = ::RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type,
-                                         reinterpret_cast<BYTE*>(programFiles), &size) == ERROR_SUCCESS &&
-                      type == REG_SZ;
-    ::RegCloseKey(key);
-    const size_t length = std::strlen(programFiles);
-    return !read || length == 0 || std::strlen(folder) <= length || folder[length] != '\\' ||
-           ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, folder, static_cast<int>(length),
-                            programFiles, static_cast<int>(length)) != CSTR_EQUAL;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (!::WaitNamedPipeA(kUpdatePipeName, 500)) {
+            ::Sleep(500);   // not made yet, or every instance busy for a moment
+            continue;
+        }
+        const HANDLE pipe = ::CreateFileA(kUpdatePipeName, GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                          OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE)
+            continue;   // taken by another client meanwhile
+        const bool ours = ServedByUpdateService(pipe);
+        ::CloseHandle(pipe);
+        if (ours)
+            return ERROR_SUCCESS;
+        std::fprintf(stderr, "TesvoService: another program holds the pipe's name %s\n", kUpdatePipeName);
+        return ERROR_PIPE_BUSY;
+    }
+    std::fprintf(stderr, "TesvoService: the service did not make its pipe %s\n", kUpdatePipeName);
+    return ERROR_PIPE_NOT_CONNECTED;
 }
 
-// Runs each step and keeps the first failure, naming it for the installer's log.
+// The folder named after /secure-folder on this program's command line, if any.
+bool FolderArgument(char (&folder)[MAX_PATH])
+{
+    const char* text = ::GetCommandLineA();
+    for (int word = 0; word < 2; ++word) {   // the program, then the command
+        while (*text == ' ' || *text == '\t')
+            ++text;
+        if (*text == '"') {
+            text = std::strchr(text + 1, '"');
+            text = text ? text + 1 : "";
+        }
+        while (*text && *text != ' ' && *text != '\t')
+            ++text;
+    }
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    size_t length = std::strlen(text);
+    if (length && *text == '"') {
+        ++text, --length;
+        if (length && text[length - 1] == '"')
+            --length;
+    }
+    while (length && (text[length - 1] == ' ' || text[length - 1] == '\\'))
+        --length;
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    std::memcpy(folder, text, length);
+    folder[length] = '\0';
+    return true;
+}
+
+// Runs the steps in order until one fails, naming it for the installer's log.
 class Steps {
 public:
-    void Run(const char* what, DWORD status)
+    bool Run(const char* what, DWORD status)
     {
         if (status == ERROR_SUCCESS)
-            return;
+            return true;
         std::fprintf(stderr, "TesvoService: %s failed (error %lu)\n", what, status);
         if (first_ == ERROR_SUCCESS)
             first_ = status;
+        return false;
     }
     int Result() const { return static_cast<int>(first_); }
 
@@ -203,6 +248,13 @@ private:
 };
 
 } // namespace
+
+InstallSteps& SetupSteps()
+{
+    static InstallSteps steps{SecureProductKey, SecureProgramFolder, RegisterEventSource, InstallService,
+                              CheckServicePipe};
+    return steps;
+}
 
 int RunSetupCommand(const char* argument)
 {
@@ -215,16 +267,20 @@ int RunSetupCommand(const char* argument)
     if (!ProgramPath(program, folder))
         return ERROR_FILENAME_EXCED_RANGE;
     Steps steps;
+    const InstallSteps& install = SetupSteps();
     if (is("/install")) {
-        // The rights first: the service must never serve a key users could still write.
-        steps.Run("securing the product key", SecureProductKey());
-        if (FolderNeedsRights(folder))
-            steps.Run("securing the program folder", SecureProgramFolder(folder));
-        steps.Run("registering the event source", RegisterEventSource(program));
-        steps.Run("installing the service", InstallService(program));
+        // The rights first, and each only after the one before held: the
+        // service must never serve a key or run from a folder users could write.
+        (void)(steps.Run("securing the product key", install.secureProductKey()) &&
+               steps.Run("securing the program folder", install.secureProgramFolder(folder)) &&
+               steps.Run("registering the event source", install.registerEventSource(program)) &&
+               steps.Run("installing the service", install.installService(program)) &&
+               steps.Run("checking the service's pipe", install.checkServicePipe()));
     }
-    else if (is("/secure-folder"))
-        steps.Run("securing the program folder", SecureProgramFolder(folder));
+    else if (is("/secure-folder")) {
+        FolderArgument(folder);
+        steps.Run("securing the program folder", install.secureProgramFolder(folder));
+    }
     else if (is("/stop"))
         steps.Run("stopping the service", StopService(false));
     else {

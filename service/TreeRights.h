@@ -12,5 +12,11 @@ void PassOnAndProtect(SECURITY_DESCRIPTOR* descriptor);
 // NT 4 and earlier never pass a change on to existing subkeys.
 DWORD SecureKeyTree(const char* path, SECURITY_DESCRIPTOR* descriptor);
 
-// Sets the rights on the folder and on each file in it, for the same reasons.
+// Sets the owner and rights on the folder and on each file in it, for the same
+// reasons; the folder is made with them if missing.
 DWORD SecureFolder(const char* folder, SECURITY_DESCRIPTOR* descriptor);
+
+// ERROR_SUCCESS when nobody but SYSTEM, Administrators and this program's own
+// user (the installing administrator) owns the existing folder or may write it;
+// ERROR_INVALID_OWNER otherwise, and the reason in why.
+DWORD CheckFolderKeepers(const char* folder, const char*& why);

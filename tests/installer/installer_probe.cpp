@@ -12,11 +12,13 @@
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
+// The boundary's requests: boundary_probe.cpp.
 // Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
 // schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
+#include "tests/installer/boundary_probe.h"
 #include "tests/support/AgentProcess.h"
 #include "korvante/ScheduleDialogIds.h"
 #include <shlwapi.h>
@@ -132,6 +134,9 @@ std::string Run(DWORD ms, std::wstring command, HANDLE token = nullptr, const st
 std::string Answer(const std::vector<std::string>& f)
 {
     const std::string& command = f[0];
+    std::string boundary;
+    if (BoundaryAnswer(f, boundary))
+        return boundary;
     auto arg8 = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
     auto arg = [&](size_t i) { return Wide(arg8(i)); };
     auto number = [&](size_t i) { return static_cast<DWORD>(std::strtoul(arg8(i).c_str(), nullptr, 10)); };

@@ -31,3 +31,23 @@ TEST_F(KorvanteTest, CatalogIsReplacedFromItsSourceOrLeftAlone)
     ::DeleteFileA(catalog.c_str());
     ::DeleteFileA(source.c_str());
 }
+
+// A link where a temporary file could go (here the fixed name earlier versions
+// used) is never written through: the temporary file is always made new.
+TEST_F(KorvanteTest, CatalogRefreshNeverWritesThroughALink)
+{
+    const std::string catalog = ProgramDir() + "korvante-linked.cfg", source = ProgramDir() + "korvante-source.cfg";
+    const std::string victim = ProgramDir() + "korvante-victim.txt";
+    WriteFileText(victim, "victim");
+    WriteFileText(source, "Tesvo Demo Editor\r\n");
+    SetEntryValue("", "CatalogSource", source);
+    ::DeleteFileA((catalog + ".tmp").c_str());
+    ASSERT_TRUE(::CreateHardLinkA((catalog + ".tmp").c_str(), victim.c_str(), nullptr));
+    char engine[260] = "";
+    RefreshCatalog(0, engine, catalog.c_str());
+    EXPECT_EQ(std::string(engine) + ": " + ReadFileText(catalog), "catalog copied: Tesvo Demo Editor\r\n");
+    EXPECT_EQ(ReadFileText(victim), "victim");
+    EXPECT_EQ(::GetFileAttributesA((catalog + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES) << "the link goes";
+    for (const std::string& file : {catalog, catalog + ".tmp", source, victim})
+        ::DeleteFileA(file.c_str());
+}
