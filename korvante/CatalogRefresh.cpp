@@ -3,6 +3,8 @@
 #include "korvante/CatalogRefresh.h"
 #include "korvante/BoundedText.h"
 #include "korvante/EntryKey.h"
+#include "korvante/MachinePolicy.h"
+#include "korvante/Journal.h"
 #include "korvante/SystemCalls.h"
 
 namespace {
@@ -126,13 +128,17 @@ bool RefreshCatalogFile(const char* path, char* status)
         return false;
     }
     MendInterruptedRefresh(path);
-    if (!EntryKey("", EntryKey::Read).ReadString(kCatalogSource, source, sizeof source) || !source[0]) {
+    // A machine policy's source (a share, on a fleet) comes before the key's own.
+    CopyToBuffer(source, ReadMachinePolicy().catalogSource);
+    if (!source[0] && (!EntryKey("", EntryKey::Read).ReadString(kCatalogSource, source, sizeof source) || !source[0])) {
         CopyToBuffer(status, "no catalog source");
         return false;
     }
     const FileHandle in{::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (in.handle == INVALID_HANDLE_VALUE) {
+        // An unreachable share leaves the catalog as it is: said, not fatal.
+        JournalLine("catalog source unreadable").Name(source).Write();
         CopyToBuffer(status, "catalog source unreadable");
         return false;
     }

@@ -26,6 +26,30 @@ void DeleteProductKey()
     ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane");
 }
 
+namespace {
+
+std::string PolicyPath(const char* subkey)
+{
+    return std::string("SOFTWARE\\Policies\\Morvane\\Tesvo") + (subkey ? std::string("\\") + subkey : "");
+}
+
+} // namespace
+
+bool SetPolicyValue(const char* value, DWORD number, const char* subkey)
+{
+    return SetValue(HKEY_LOCAL_MACHINE, PolicyPath(subkey), value, REG_DWORD, &number, sizeof number);
+}
+
+bool SetPolicyValue(const char* value, const std::string& text, const char* subkey)
+{
+    return SetValue(HKEY_LOCAL_MACHINE, PolicyPath(subkey), value, REG_SZ, text.c_str(), text.size() + 1);
+}
+
+void DeletePolicies()
+{
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
+}
+
 void RegisterProducts(const std::vector<std::string>& names)
 {
     HKEY key;

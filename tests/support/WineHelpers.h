@@ -17,6 +17,11 @@ std::vector<std::string> RegisteredProducts();
 bool SetEntryValue(const std::string& entry, const char* value, const std::string& text);
 bool SetEntryValue(const std::string& entry, const char* value, DWORD number);
 std::string ReadEntryString(const std::string& entry, const char* value);
+// A machine policy value under HKLM\SOFTWARE\Policies\Morvane\Tesvo (or its
+// subkey), made with the key as needed; DeletePolicies removes them all.
+bool SetPolicyValue(const char* value, DWORD number, const char* subkey = nullptr);
+bool SetPolicyValue(const char* value, const std::string& text, const char* subkey = nullptr);
+void DeletePolicies();
 // A REG_SZ value of HKEY_CURRENT_USER\path, made with its key as needed.
 bool SetUserValue(const std::string& path, const char* value, const std::string& text);
 

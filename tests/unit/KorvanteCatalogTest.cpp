@@ -28,6 +28,15 @@ TEST_F(KorvanteTest, CatalogIsReplacedFromItsSourceOrLeftAlone)
     EXPECT_EQ(refresh(catalog), "catalog copied: Tesvo Demo Editor\r\n");
     char engine[260];
     EXPECT_EQ(RefreshCatalog(0, engine, catalog.c_str()), 1);
+    // A machine policy's source comes first; one out of reach leaves the catalog as it is.
+    const std::string fleetSource = ProgramDir() + "korvante-fleet-source.cfg";
+    WriteFileText(fleetSource, "Fleet Product\r\n");
+    SetPolicyValue("CatalogSource", fleetSource);
+    EXPECT_EQ(refresh(catalog), "catalog copied: Fleet Product\r\n");
+    SetPolicyValue("CatalogSource", ProgramDir() + "no-such-share\\Tesvo.cfg");
+    EXPECT_EQ(refresh(catalog), "catalog source unreadable: Fleet Product\r\n");
+    DeletePolicies();
+    ::DeleteFileA(fleetSource.c_str());
     ::DeleteFileA(catalog.c_str());
     ::DeleteFileA(source.c_str());
 }

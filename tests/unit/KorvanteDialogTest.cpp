@@ -107,12 +107,7 @@ TEST_F(KorvanteDialogTest, CancelAndUnusableNamesOrFieldsChangeNothing)
 TEST_F(KorvanteDialogTest, ALockedScheduleIsReadOnlyToAStandardUser)
 {
     Schedule("Alpha", 1, 600, 0, COleDateTime(2031, 1, 1, 10, 0, 0).m_dt);
-    HKEY policy = nullptr;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &policy, nullptr);
-    const DWORD locked = 1;
-    ::RegSetValueExA(policy, "LockSchedules", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&locked), sizeof locked);
-    ::RegCloseKey(policy);
+    SetPolicyValue("LockSchedules", 1u);
     HANDLE process = nullptr, restricted = nullptr, user = nullptr;
     ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &process);
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
@@ -143,7 +138,7 @@ TEST_F(KorvanteDialogTest, ALockedScheduleIsReadOnlyToAStandardUser)
         EXPECT_EQ(result, standardUser ? 0 : 1);
         EXPECT_EQ(NextText("Alpha") == "2031-01-01 10:00:00", standardUser);
     }
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo");
+    DeletePolicies();
     for (HANDLE handle : {user, restricted, process})
         ::CloseHandle(handle);
     ::FreeSid(administrators);

@@ -2,7 +2,6 @@
 // the agent is told when it will run, and it runs once the policy allows.
 #include "korvante/MachinePolicy.h"
 #include "tests/unit/KorvanteFixture.h"
-#include <shlwapi.h>
 #include <cmath>
 #include <cstring>
 
@@ -12,27 +11,19 @@ class KorvantePolicyTest : public KorvanteTest {
 protected:
     void TearDown() override
     {
-        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
+        DeletePolicies();
         KorvanteTest::TearDown();
     }
     // The policy key holds exactly these values (and the products listed as disabled).
     static void Policies(std::initializer_list<std::pair<const char*, DWORD>> values,
                          std::initializer_list<const char*> disabled = {})
     {
-        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
-        HKEY key = nullptr, list = nullptr;
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        DeletePolicies();
         for (const auto& [name, data] : values)
-            ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-        ::RegCreateKeyExA(key, kDisabledProductsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &list, nullptr);
+            SetPolicyValue(name, data);
         int index = 0;
-        for (const char* product : disabled) {
-            const std::string valueName = std::to_string(++index);
-            ::RegSetValueExA(list, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(product),
-                             static_cast<DWORD>(std::strlen(product) + 1));
-        }
-        ::RegCloseKey(list);
-        ::RegCloseKey(key);
+        for (const char* product : disabled)
+            SetPolicyValue(std::to_string(++index).c_str(), product, kDisabledProductsKey);
     }
     // A daily product due a minute ago, with a command that succeeds.
     static void DueProduct(const char* name)

@@ -4,7 +4,6 @@
 #include "korvante/PolicyHold.h"
 #include "tests/support/WineHelpers.h"
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <algorithm>
 #include <cstring>
 
@@ -17,26 +16,11 @@ struct Value {
     const char* text;
 };
 
-void DeletePolicies()
-{
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane");
-}
-
 void SetPolicies(std::initializer_list<Value> values)
 {
     DeletePolicies();
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                nullptr),
-              ERROR_SUCCESS);
-    for (const Value& v : values) {
-        if (v.type == REG_DWORD)
-            ::RegSetValueExA(key, v.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.number), sizeof v.number);
-        else
-            ::RegSetValueExA(key, v.name, 0, v.type, reinterpret_cast<const BYTE*>(v.text),
-                             static_cast<DWORD>(std::strlen(v.text) + 1));
-    }
-    ::RegCloseKey(key);
+    for (const Value& v : values)
+        v.type == REG_DWORD ? SetPolicyValue(v.name, v.number) : SetPolicyValue(v.name, std::string(v.text));
 }
 
 // The policy in force, in one line.
@@ -124,14 +108,8 @@ TEST_F(MachinePolicyTest, EachValueIsObeyedInItsRangeAndIgnoredOnceOtherwise)
 
 TEST_F(MachinePolicyTest, OnlyTheProductsTheListNamesAreDisabled)
 {
-    SetPolicies({});
-    HKEY list = nullptr;
-    const std::string path = std::string(kPolicyKeyPath) + "\\" + kDisabledProductsKey;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &list, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExA(list, "1", 0, REG_SZ, reinterpret_cast<const BYTE*>("Beta"), 5);
-    ::RegSetValueExA(list, "2", 0, REG_SZ, reinterpret_cast<const BYTE*>("Gamma Suite"), 12);
-    ::RegCloseKey(list);
+    SetPolicyValue("1", "Beta", kDisabledProductsKey);
+    SetPolicyValue("2", "Gamma Suite", kDisabledProductsKey);
     EXPECT_EQ(std::to_string(IsProductDisabled("Alpha")) + std::to_string(IsProductDisabled("beta")) +
                   std::to_string(IsProductDisabled("Gamma Suite")) + std::to_string(IsProductDisabled("Gamma")),
               "0110");

@@ -50,15 +50,10 @@ TEST_F(AgentTest, EveryChangeOfStateOrTimeOrShellKeepsExactlyOneIcon)
     agent.Command(ID_ACTIVATE_AGENT);
     EXPECT_EQ(Shown(kAt, false), OnlyIcon(agent));
     // The administrator turns updates off, and on again: each refresh of the policy shows it.
-    HKEY policy = nullptr;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &policy, nullptr);
-    const DWORD off = 0;
-    ::RegSetValueExA(policy, "UpdateDefault", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
-    ::RegCloseKey(policy);
+    SetPolicyValue("UpdateDefault", 0u);
     agent.SendMessage(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Policy"));
     EXPECT_EQ(Shown("Updates turned off by the administrator.", false), OnlyIcon(agent));
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo");
+    DeletePolicies();
     agent.SendMessage(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Policy"));
     EXPECT_EQ(Shown(kAt, false), OnlyIcon(agent));
 

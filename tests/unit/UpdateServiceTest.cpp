@@ -26,7 +26,7 @@ protected:
         StopServer();
         ResetIdentityCalls();
         EventWriterInForce() = s_writer;
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo");
+        DeletePolicies();
         KorvanteTest::TearDown();
     }
     void SkipServer() { GTEST_SKIP() << "a pipe server on a thread of this program: not under 32-bit Wine through qemu"; }
@@ -88,15 +88,6 @@ protected:
     }
 
     void RunOneDueProduct(bool served);
-    // A DWORD machine policy, in a key the fixture removes.
-    static void SetPolicy(const char* name, DWORD value)
-    {
-        HKEY key = nullptr;
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Morvane\\Tesvo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &key, nullptr);
-        ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-        ::RegCloseKey(key);
-    }
     // The product's command counts its runs in this file.
     std::string CountedCommand(const char* entry)
     {
@@ -335,9 +326,9 @@ TEST_F(UpdateServiceTest, AStandardUserCanNeitherRunAnUpdateEarlyNorPassOne)
     UpdateRequest schedule = Request(kStoreSchedule, "Alpha");
     schedule.scheduleKind = 1;
     schedule.a = 450;
-    SetPolicy("LockSchedules", 1);
+    SetPolicyValue("LockSchedules", 1u);
     EXPECT_EQ(Send(&schedule, sizeof schedule), "2 a schedule the administrator manages");
-    SetPolicy("LockSchedules", 0);
+    SetPolicyValue("LockSchedules", 0u);
     EXPECT_EQ(Send(&schedule, sizeof schedule), "0 ");
 
     // An administrator may still run it when it is not due.
