@@ -10,7 +10,6 @@
 #include "korvante/MessageWait.h"
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRetry.h"
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -54,8 +53,10 @@ bool ReadRecord(const EntryKey& key, Record& record)
     char text[64];
     if (!key.ReadString(kRunningUpdate, text, sizeof text))
         return false;
-    char* end = nullptr;
-    record.processId = static_cast<DWORD>(std::strtoul(text, &end, 10));
+    const char* end = text;
+    record.processId = 0;
+    for (; *end >= '0' && *end <= '9' && end < text + 10; ++end)
+        record.processId = record.processId * 10 + static_cast<DWORD>(*end - '0');
     const char* kind = end + 18;
     if (end != text && *end == ' ' && ReadHex16(end + 1, record.created) && kind[-1] == ' ' &&
         (kind[0] == 'f' || kind[0] == 'r' || kind[0] == 'l') && !kind[1])
