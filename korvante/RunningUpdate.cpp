@@ -124,19 +124,20 @@ void MarkLeftRunning(EntryKey& key)
     }
 }
 
-void RecordInterrupted(EntryKey& key, bool wasRetry, char* outcome)
+void RecordInterrupted(EntryKey& key, bool wasRetry, bool makeDue, char* outcome)
 {
     if (wasRetry) {
         // Twice cut off: the update itself may be what brings the machine down.
         ::lstrcpyA(outcome, "interrupted again");
         key.DeleteValue(kInterruptedRun);
-        SettleTry(key, false, outcome);
+        if (makeDue)
+            SettleTry(key, false, outcome);
     } else {
         ::lstrcpyA(outcome, "interrupted");
         key.WriteDword(kInterruptedRun, 1);
         // Due now, unless an earlier time is stored (then it is due already).
         const double now = Now(), next = key.ReadTime(kNextTime);
-        if (next == 0.0 || SecondsOf(next) > SecondsOf(now))
+        if (makeDue && (next == 0.0 || SecondsOf(next) > SecondsOf(now)))
             key.WriteTime(kNextTime, now);
     }
     key.WriteString(kLastOutcome, outcome);
@@ -163,7 +164,8 @@ EarlierRun SettleEarlierRun(EntryKey& key, DWORD waitMs, char* outcome, DWORD& e
         ::wsprintfA(outcome, "exit %lu", static_cast<unsigned long>(exitCode));
         settled = EarlierRun::Finished;
     } else {
-        RecordInterrupted(key, record.kind == 'r', outcome);
+        // Found by the run about to start: that run is its retry, due already.
+        RecordInterrupted(key, record.kind == 'r', false, outcome);
         settled = EarlierRun::Interrupted;
     }
     if (process)
@@ -205,7 +207,7 @@ void SettleInterruptedUpdates()
         if (record.kind == 'l')
             key.DeleteValue(kRunningUpdate);
         else
-            RecordInterrupted(key, record.kind == 'r', outcome);
+            RecordInterrupted(key, record.kind == 'r', true, outcome);
     }
     ::RegCloseKey(products);
 }

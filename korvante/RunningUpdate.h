@@ -19,10 +19,12 @@ bool RecordRunningUpdate(EntryKey& key, HANDLE process, DWORD processId, bool re
 // The outcome "left running" is written and the process goes on: the record
 // stays, marked so, and the product's next run waits for that process.
 void MarkLeftRunning(EntryKey& key);
-// An update of the key that was interrupted: "interrupted", and once more due
-// now; a retry that was itself interrupted gets "interrupted again" and is not
-// tried again. The record goes. outcome receives the text (48 bytes).
-void RecordInterrupted(EntryKey& key, bool wasRetry, char* outcome);
+// An update of the key that was interrupted: "interrupted", and the next run is
+// its one retry (with makeDue, that run is due now); a retry that was itself
+// interrupted gets "interrupted again" and is not tried again (with makeDue,
+// its time is settled as after any try that gets none). The record goes.
+// outcome receives the text (48 bytes).
+void RecordInterrupted(EntryKey& key, bool wasRetry, bool makeDue, char* outcome);
 
 enum class EarlierRun {
     None,          // no record: run

@@ -48,7 +48,8 @@ struct UpdateJob {
             ::CloseHandle(job);   // a job the system refuses (our own job allows none inside): the process alone
             job = nullptr;
         }
-        if (job && UpdatesEndEvent() && BindCall(setLimits, ::GetModuleHandleA("kernel32.dll"), "SetInformationJobObject"))
+        const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+        if (job && UpdatesEndEvent() && BindCall(setLimits, kernel, "SetInformationJobObject"))
             EndWithOwner(true);
         ::ResumeThread(process.hThread);
     }
@@ -177,7 +178,7 @@ bool RunJob(const char* name, char* status)
             ended = RunProcess(key, command, directory, timeoutMs, retry, outcome, exitCode);
         }
         if (ended == Ended::Interrupted) {
-            RecordInterrupted(key, retry, outcome);
+            RecordInterrupted(key, retry, true, outcome);
             CopyToBuffer(status, outcome);
             return false;
         }

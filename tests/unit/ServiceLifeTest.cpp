@@ -114,9 +114,10 @@ DWORD WINAPI Serve(void* server)
 
 } // namespace
 
-// What an earlier run left, found at the service's start and then at the
-// product's next run. Seen with the settling left out: every row ran a second
-// copy or lost the interrupted update.
+// What an earlier run left, found at the service's start (or, for a daily
+// product, by its next run itself) and then at the product's next run. Seen
+// with the settling left out: every row ran a second copy or lost the
+// interrupted update.
 TEST_F(ServiceLifeTest, AnEarlierRunsRecordIsSettledBeforeTheNextRun)
 {
     enum Process { Gone, Running, Garbage };
@@ -124,19 +125,25 @@ TEST_F(ServiceLifeTest, AnEarlierRunsRecordIsSettledBeforeTheNextRun)
         const char* what;
         char kind;
         Process process;
-        const char* atStart;   // LastOutcome, and whether the product is due now, after the start
-        const char* next;      // the next run's outcome, the runs counted, the record left
+        const char* atStart;   // LastOutcome, and whether due now, after the start; null: a daily product, no start
+        const char* next;      // the next run's outcome, runs counted, the record left, whether due after it
     } cases[] = {
-        {"a first run cut off: tried once more", 'f', Gone, "interrupted|due", "exit 0|1|none"},
+        {"a first run cut off: tried once more", 'f', Gone, "interrupted|due", "exit 0|1|none|not due"},
         {"its retry cut off too: not again", 'r', Gone, "interrupted again|not due", ""},
-        {"left running, ended since", 'l', Gone, "left running|not due", "exit 0|1|none"},
-        {"a record that cannot be read", 'f', Garbage, "interrupted|due", "exit 0|1|none"},
+        {"left running, ended since", 'l', Gone, "left running|not due", "exit 0|1|none|not due"},
+        {"a record that cannot be read", 'f', Garbage, "interrupted|due", "exit 0|1|none|not due"},
         {"a copy still running: never a second", 'f', Running, "left running|not due",
-         "earlier update still running|0|kept"},
+         "earlier update still running|0|kept|not due"},
+        {"cut off, found by the next run: that run is the retry", 'f', Gone, nullptr, "exit 0|1|none|not due"},
+    };
+    const auto dueNow = [] {
+        const std::string next = ReadEntryString("Life", "NextTime");
+        return !next.empty() && next <= LocalTimeText(0) ? "|due" : "|not due";
     };
     for (const auto& test : cases) {
         SetUp();
         Product("Life", Counting());
+        SetEntryValue("Life", "ScheduleKind", test.atStart ? 3 : 1);
         SetEntryValue("Life", "NextTime", LocalTimeText(3600));
         SetEntryValue("Life", "LastOutcome", "left running");
         SetEntryValue("Life", "UpdateTimeoutSeconds", 1);
@@ -146,15 +153,16 @@ TEST_F(ServiceLifeTest, AnEarlierRunsRecordIsSettledBeforeTheNextRun)
             ::CloseHandle(earlier.hProcess);
         const std::string record = ReadEntryString("Life", "RunningUpdate");
 
-        SettleInterruptedUpdates();
-        const std::string next = ReadEntryString("Life", "NextTime");
-        const bool due = !next.empty() && next <= LocalTimeText(0);
-        EXPECT_EQ(ReadEntryString("Life", "LastOutcome") + (due ? "|due" : "|not due"), test.atStart) << test.what;
+        if (test.atStart) {
+            SettleInterruptedUpdates();
+            EXPECT_EQ(ReadEntryString("Life", "LastOutcome") + dueNow(), test.atStart) << test.what;
+        }
         if (!*test.next)
             continue;
         const std::string outcome = Run("Life");
         const std::string left = ReadEntryString("Life", "RunningUpdate");
-        EXPECT_EQ(outcome + "|" + std::to_string(Runs()) + "|" + (left.empty() ? "none" : left == record ? "kept" : left),
+        EXPECT_EQ(outcome + "|" + std::to_string(Runs()) + "|" + (left.empty() ? "none" : left == record ? "kept" : left) +
+                      dueNow(),
                   test.next)
             << test.what;
         EXPECT_EQ(ReadEntryString("Life", "InterruptedRun"), "") << test.what << ": the one retry is used up";
