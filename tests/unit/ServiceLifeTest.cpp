@@ -220,3 +220,25 @@ TEST_F(ServiceLifeTest, AStopWaitsForTheUpdateBeingRunAndStartsNoOther)
     EXPECT_EQ(Runs(), 0u);
     EXPECT_EQ(ReadEntryString("Next", "LastOutcome"), "");
 }
+
+// In-process, a quit met during an update leaves it running and lets the lock
+// go: the record stays, so the product's next run waits for that updater and
+// starts no second copy. Seen failing before: nothing was recorded, and the
+// next run started a second updater beside the first.
+TEST_F(ServiceLifeTest, AnUpdateLeftRunningIsWaitedForByTheNextRun)
+{
+    Product("Life", "ping.exe -n 30 127.0.0.1");
+    ::PostQuitMessage(3);
+    EXPECT_EQ(Run("Life"), "left running");
+    MSG quit;
+    EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    const std::string record = ReadEntryString("Life", "RunningUpdate");
+    EXPECT_EQ(record.empty() ? ' ' : record.back(), 'l') << record;
+    EXPECT_EQ(Run("Life"), "earlier update still running");
+    EXPECT_EQ(ReadEntryString("Life", "RunningUpdate"), record) << "the same updater, no second one";
+    const DWORD updater = std::strtoul(record.c_str(), nullptr, 10);
+    if (const HANDLE process = updater ? ::OpenProcess(PROCESS_TERMINATE, FALSE, updater) : nullptr) {
+        ::TerminateProcess(process, 1);
+        ::CloseHandle(process);
+    }
+}
