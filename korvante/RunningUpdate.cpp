@@ -11,6 +11,7 @@
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRetry.h"
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -245,8 +246,9 @@ HANDLE UpdatesStopEvent()
 
 void ResetUpdateStop()
 {
-    if (g_stop)
-        ::ResetEvent(g_stop);
-    if (g_end)
-        ::ResetEvent(g_end);
+    for (HANDLE* event : {&g_stop, &g_end}) {
+        if (*event)
+            ::CloseHandle(*event);
+        *event = nullptr;
+    }
 }

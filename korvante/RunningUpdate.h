@@ -59,5 +59,6 @@ bool UpdatesStopping();
 HANDLE UpdatesEndEvent();
 // Set once no update may start; null in-process.
 HANDLE UpdatesStopEvent();
-// Back to serving (the in-process tests run the server several times).
+// Back to the state before PrepareUpdateStop, as in-process (the tests run
+// the server and the in-process path in one program). Only once no update runs.
 void ResetUpdateStop();
