@@ -65,7 +65,8 @@ DWORD WINAPI OnControlEx(DWORD control, DWORD, void*, void*)
     if (control == SERVICE_CONTROL_STOP || shutdown) {
         StopUpdates(shutdown);
         Report(SERVICE_STOP_PENDING);
-        g_server->Stop();
+        if (g_server)
+            g_server->Stop();
         return NO_ERROR;
     }
     Report(g_state);   // an interrogation: the state as it is
@@ -95,20 +96,20 @@ DWORD WINAPI Serve(void* server)
 
 void WINAPI ServiceMain(DWORD, char**)
 {
+    g_server = new PipeServer;
     g_status = RegisterHandler();
     if (!g_status)
         return;
     PrepareUpdateStop();
     SettleInterruptedUpdates();
-    g_server = new PipeServer;
     Report(SERVICE_RUNNING);
     // The server runs on a thread of its own, so that this one can tell the
     // service manager that a stop is still under way.
     DWORD served = 0;
     const HANDLE thread = ::CreateThread(nullptr, 0, Serve, g_server, 0, nullptr);
-    if (!thread)
+    if (!thread) {
         served = g_server->Run();
-    else {
+    } else {
         while (::WaitForSingleObject(thread, kCheckpointMs) == WAIT_TIMEOUT)
             if (UpdatesStopping())
                 Report(SERVICE_STOP_PENDING);
