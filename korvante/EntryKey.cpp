@@ -11,10 +11,11 @@ bool IsValidEntryName(const char* name)
     return length < 256 && !std::memchr(name, '\\', length);
 }
 
-EntryKey::EntryKey(const char* name, Access access)
+EntryKey::EntryKey(const EntryName& entry, Access access)
 {
-    if (!IsValidEntryName(name))
+    if (!entry.Valid())
         return;
+    const char* name = entry.Text();
     char path[sizeof kProductKeyPath + 1 + 256];
     ::lstrcpyA(path, kProductKeyPath);
     if (*name) {

@@ -21,13 +21,29 @@ constexpr char kLastBatch[] = "LastBatch";            // REG_SZ time, product ke
 // Names are subkey names: not null, at most 255 characters, no backslash.
 bool IsValidEntryName(const char* name);
 
+// A name checked once, where it comes in (the library's exported calls, the
+// service's request), and carried from there without being checked again.
+class EntryName {
+public:
+    explicit EntryName(const char* text) : m_text(IsValidEntryName(text) ? text : nullptr) {}
+    // False for a name IsValidEntryName refuses: it opens no key.
+    bool Valid() const { return m_text != nullptr; }
+    // The name; "" for an invalid one.
+    const char* Text() const { return m_text ? m_text : ""; }
+    bool IsDefault() const { return m_text && !*m_text; }
+
+private:
+    const char* m_text;
+};
+
 class EntryKey {
 public:
     // Write opens an existing key for writing too; Create also creates it.
     enum Access { Read, Write, Create };
 
     // Open() is false for an invalid name or a key that is missing (or denied).
-    EntryKey(const char* name, Access access);
+    EntryKey(const EntryName& name, Access access);
+    EntryKey(const char* name, Access access) : EntryKey(EntryName(name), access) {}
     ~EntryKey();
     EntryKey(const EntryKey&) = delete;
     EntryKey& operator=(const EntryKey&) = delete;

@@ -1,4 +1,4 @@
-// An entry's next and due times, settled against the last finished run, and
+// An entry's next and due times, the default entry's settled against the last finished run, and
 // the marks that open and close a bracket.
 #include "korvante/EntryTimes.h"
 #include "korvante/EntryKey.h"
@@ -37,7 +37,7 @@ double LastBatch()
 
 } // namespace
 
-bool ReadSettledEntry(const char* name, EntrySchedule& entry)
+bool ReadSettledEntry(const EntryName& name, EntrySchedule& entry)
 {
     entry = EntrySchedule();
     const EntryKey key(name, EntryKey::Read);
@@ -47,14 +47,16 @@ bool ReadSettledEntry(const char* name, EntrySchedule& entry)
     entry.a = static_cast<int>(key.ReadDword(kScheduleA, 0));
     entry.b = static_cast<int>(key.ReadDword(kScheduleB, 0));
     entry.next = key.ReadTime(kNextTime);
-    if (entry.next != 0.0 && SecondsOf(LastBatch()) > SecondsOf(entry.next)) {
+    // A run's end tells nothing about a product: whoever may end a run could
+    // otherwise make every due product count as updated.
+    if (name.IsDefault() && entry.next != 0.0 && SecondsOf(LastBatch()) > SecondsOf(entry.next)) {
         entry.next = IsRecurring(entry.kind) ? NextOccurrence(entry.kind, entry.a, entry.b, Now()) : 0.0;
         EntryKey(name, EntryKey::Write).WriteTime(kNextTime, entry.next);
     }
     return true;
 }
 
-int NextTimeOf(const char* name, double& time)
+int NextTimeOf(const EntryName& name, double& time)
 {
     EntrySchedule entry;
     ReadSettledEntry(name, entry);
@@ -68,7 +70,7 @@ int NextTimeOf(const char* name, double& time)
     return entry.next != 0.0 && SecondsOf(now) > SecondsOf(entry.next);
 }
 
-int DueTimeOf(const char* name, double& time)
+int DueTimeOf(const EntryName& name, double& time)
 {
     EntrySchedule entry;
     ReadSettledEntry(name, entry);
@@ -76,12 +78,12 @@ int DueTimeOf(const char* name, double& time)
     return IsRecurring(entry.kind) ? 1 : 0;
 }
 
-bool StoreNextTime(const char* name, double time)
+bool StoreNextTime(const EntryName& name, double time)
 {
     char text[kTimeTextSize];
-    if (!IsValidEntryName(name) || (time != 0.0 && !TimeToText(time, text)))
+    if (!name.Valid() || (time != 0.0 && !TimeToText(time, text)))
         return false;
-    EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
+    EntryKey key(name, name.IsDefault() ? EntryKey::Create : EntryKey::Write);
     return key.WriteTime(kNextTime, time);
 }
 

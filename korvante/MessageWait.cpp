@@ -11,11 +11,38 @@ constexpr DWORD kWakeMask = QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_TIMER | QS_P
 // are dispatched between such waits.
 constexpr DWORD kPollMs = 50;
 
+// A message this wait dispatches can run a modal loop of its own (the tray
+// menu, a message box) for as long as the user keeps it open, and the wait's
+// time is not looked at meanwhile. A thread timer reaches its procedure from
+// any loop: at the deadline it ends the modal state, so the wait can end.
+void CALLBACK EndModalLoop(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (const HWND capture = ::GetCapture())
+        ::SendMessageA(capture, WM_CANCELMODE, 0, 0);
+}
+
+// The deadline's timer for as long as the wait lasts; none for a wait without end.
+class Deadline {
+public:
+    explicit Deadline(DWORD ms) : m_timer(ms != INFINITE ? ::SetTimer(nullptr, 0, ms ? ms : 1, EndModalLoop) : 0) {}
+    ~Deadline()
+    {
+        if (m_timer)
+            ::KillTimer(nullptr, m_timer);
+    }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+private:
+    UINT_PTR m_timer;
+};
+
 } // namespace
 
 DWORD WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();
+    const Deadline deadline(timeoutMs);
     for (;;) {
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

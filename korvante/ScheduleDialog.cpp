@@ -15,9 +15,12 @@ const char* const kKindNames[] = {"None", "Daily", "Weekly", "Once", "Every N ho
 const char* const kWeekdayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 struct DialogState {
-    const char* name;
+    EntryName name;
     EntrySchedule entry;
 };
+
+// Shown in place of the next time when OK could not store the schedule.
+constexpr char kNotStored[] = "Not stored: the update service is busy or not running. Try again, or Cancel.";
 
 LRESULT Send(HWND dialog, int control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -69,8 +72,8 @@ void Fill(HWND dialog, const DialogState& state)
     Send(dialog, IDC_TIME, EM_LIMITTEXT, 5);
     Send(dialog, IDC_HOURS, EM_LIMITTEXT, 4);
     char line[300] = "Default schedule";
-    if (*state.name)
-        ::wsprintfA(line, "Product: %s", state.name);
+    if (!state.name.IsDefault())
+        ::wsprintfA(line, "Product: %s", state.name.Text());
     ::SetDlgItemTextA(dialog, IDC_ENTRY_NAME, line);
     char next[kTimeTextSize];
     ::wsprintfA(line, "Next update: %s", TimeToText(entry.next, next) ? next : "none");
@@ -128,8 +131,14 @@ INT_PTR CALLBACK ScheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
                 EnableFields(dialog);
             return TRUE;
         case IDOK:
-            if (ReadFields(dialog, kind, a, b))
-                ::EndDialog(dialog, RouteStoreSchedule(state->name, kind, a, b) ? IDOK : IDCANCEL);
+            if (!ReadFields(dialog, kind, a, b))
+                return TRUE;
+            // A schedule that could not be stored keeps the dialog open, saying so:
+            // the user's choice is not dropped as though Cancel had been pressed.
+            if (RouteStoreSchedule(state->name, kind, a, b))
+                ::EndDialog(dialog, IDOK);
+            else
+                ::SetDlgItemTextA(dialog, IDC_NEXT_TIME, kNotStored);
             return TRUE;
         case IDCANCEL:
             ::EndDialog(dialog, IDCANCEL);
@@ -154,8 +163,8 @@ HWND OwnerWindow()
 
 bool EditEntrySchedule(HINSTANCE module, const char* name)
 {
-    DialogState state{name, EntrySchedule()};
-    if (!IsValidEntryName(name) || (!ReadSettledEntry(name, state.entry) && *name))
+    DialogState state{EntryName(name), EntrySchedule()};
+    if (!state.name.Valid() || (!ReadSettledEntry(state.name, state.entry) && !state.name.IsDefault()))
         return false;
     return ::DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SCHEDULE), OwnerWindow(), ScheduleDialogProc,
                              reinterpret_cast<LPARAM>(&state)) == IDOK;

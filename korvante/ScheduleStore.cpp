@@ -4,9 +4,9 @@
 #include "korvante/LocalDate.h"
 #include "korvante/Schedule.h"
 
-bool StoreSchedule(const char* name, int kind, int a, int b)
+bool StoreSchedule(const EntryName& name, int kind, int a, int b)
 {
-    EntryKey key(name, *name ? EntryKey::Write : EntryKey::Create);
+    EntryKey key(name, name.IsDefault() ? EntryKey::Create : EntryKey::Write);
     // A new schedule is a new occurrence: a retry's count starts anew.
     return key.WriteDword(kScheduleKind, kind) && key.WriteDword(kScheduleA, a) && key.WriteDword(kScheduleB, b) &&
            key.WriteTime(kNextTime, NextOccurrence(kind, a, b, Now())) && key.DeleteValue(kFailedTries);

@@ -1,8 +1,9 @@
 // Storing the schedule the dialog sets.
 #pragma once
+#include "korvante/EntryKey.h"
 
 // Stores ScheduleKind, ScheduleA and ScheduleB and sets NextTime to the schedule's
 // next occurrence (none for kind 0). Only the default entry's key is created
 // when missing, and a waiting retry's count is cleared. False when a value
 // could not be written.
-bool StoreSchedule(const char* name, int kind, int a, int b);
+bool StoreSchedule(const EntryName& name, int kind, int a, int b);

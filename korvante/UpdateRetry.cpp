@@ -25,7 +25,8 @@ double RetryTime(const EntryKey& key, int tries, double now)
     const double next = key.ReadTime(kNextTime);
     if (!IsRecurring(kind))
         return next != 0.0 ? retry : 0.0;
-    // The agent moved the time on to the next occurrence before the update ran.
+    // The update turn moved the time on to the next occurrence before the update
+    // ran; a run asked for with no due time leaves it where it was.
     const double occurrence = SecondsOf(next) > SecondsOf(now)
                                   ? next
                                   : NextOccurrence(kind, static_cast<int>(key.ReadDword(kScheduleA, 0)),

@@ -1,53 +1,94 @@
 // Serializing updates machine-wide and running each due time once.
 #include "korvante/UpdateTurn.h"
 #include "korvante/BoundedText.h"
-#include "korvante/EntryKey.h"
 #include "korvante/LocalDate.h"
+#include "korvante/MessageWait.h"
+#include "korvante/Schedule.h"
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRunner.h"
 
 namespace {
 
-// The agent asks GetDueTime and then, for the same name, RunUpdate: one pair is enough.
-char g_dueName[kKorvanteBufferSize];
-double g_due = 0.0;
+constexpr DWORD kDefaultTimeoutSeconds = 600;
+constexpr DWORD kMaxTimeoutSeconds = 24 * 60 * 60;
+constexpr DWORD kMarginMs = 60 * 1000;
+
+// A minute more than the time-out, or twice a time-out shorter than a minute.
+DWORD WithMargin(DWORD ms)
+{
+    return ms + (ms < kMarginMs ? ms : kMarginMs);
+}
+
+// Whether the time seen is still the product's due time: the stored one, come
+// (now strictly later) and not passed by a run since.
+Turn Check(const EntryKey& key, double dueSeen)
+{
+    const long long due = SecondsOf(dueSeen), now = SecondsOf(Now());
+    if (now <= due)
+        return Turn::NotDue;
+    const double stored = key.ReadTime(kNextTime);
+    if (stored == 0.0 || SecondsOf(stored) != due)
+        return Turn::AlreadyRun;
+    // A LastRun ahead of the clock (a clock set back since) tells nothing.
+    const long long ran = SecondsOf(key.ReadTime(kLastRun));
+    return ran > due && ran <= now ? Turn::AlreadyRun : Turn::Ran;
+}
+
+const char* TurnText(Turn turn)
+{
+    return turn == Turn::NotDue ? "not due" : "already run";
+}
 
 } // namespace
 
-Turn RunUpdateTurn(const char* name, double dueSeen, char* status, bool& succeeded, DWORD (*waitForLock)(HANDLE))
+DWORD UpdateTimeoutMs(const EntryName& name)
+{
+    DWORD seconds = EntryKey(name, EntryKey::Read).ReadDword(kUpdateTimeout, kDefaultTimeoutSeconds);
+    if (seconds == 0)
+        seconds = kDefaultTimeoutSeconds;
+    return (seconds < kMaxTimeoutSeconds ? seconds : kMaxTimeoutSeconds) * 1000;
+}
+
+DWORD LockWaitMs(const EntryName& name)
+{
+    return WithMargin(UpdateTimeoutMs(name));
+}
+
+DWORD RunReplyLimitMs(const EntryName& name)
+{
+    return LockWaitMs(name) + WithMargin(UpdateTimeoutMs(name));
+}
+
+Turn RunUpdateTurn(const EntryName& name, double dueSeen, char* status, bool& succeeded, LockWait waitForLock)
 {
     succeeded = false;
     const HANDLE lock = CreateMachineMutex(kUpdateLockName);
-    if (!lock || waitForLock(lock) != WAIT_OBJECT_0) {
+    const DWORD waited = lock ? waitForLock(lock, LockWaitMs(name)) : WAIT_FAILED;
+    if (waited != WAIT_OBJECT_0) {
         if (lock)
             ::CloseHandle(lock);
-        CopyToBuffer(status, "update lock unavailable");
+        CopyToBuffer(status, waited == kWaitEndedByQuit ? "closing" : "update lock unavailable");
         return Turn::NoLock;
     }
-    // Another session's agent may have run it while we waited for the lock.
-    const double lastRun = EntryKey(name, EntryKey::Read).ReadTime(kLastRun);
-    // A run for a due time starts once that second has passed; a LastRun ahead of
-    // the clock (a clock set back since) tells nothing.
-    const long long ran = SecondsOf(lastRun);
-    const bool alreadyRun = dueSeen != 0.0 && lastRun != 0.0 && ran > SecondsOf(dueSeen) && ran <= SecondsOf(Now());
-    if (alreadyRun)
-        CopyToBuffer(status, "already run");
-    else
-        succeeded = RunJob(name, status);
+    EntryKey key(name, EntryKey::Write);
+    const Turn turn = dueSeen == 0.0 || !key.Open() ? Turn::Ran : Check(key, dueSeen);
+    if (turn == Turn::Ran) {
+        const int kind = static_cast<int>(key.ReadDword(kScheduleKind, kKindNone));
+        // The retry spacing (UpdateRetry.cpp) counts from the moved time.
+        if (dueSeen != 0.0 && IsRecurring(kind))
+            key.WriteTime(kNextTime, NextOccurrence(kind, static_cast<int>(key.ReadDword(kScheduleA, 0)),
+                                                    static_cast<int>(key.ReadDword(kScheduleB, 0)), Now()));
+        char command[kKorvanteBufferSize];
+        const bool hasCommand = key.ReadString(kUpdateCommand, command, sizeof command) && command[0];
+        succeeded = RunJob(name.Text(), status);
+        // A one-off with nothing to run has had its turn all the same: its time
+        // would otherwise stay due for ever.
+        if (dueSeen != 0.0 && !hasCommand && !IsRecurring(kind))
+            key.WriteTime(kNextTime, 0.0);
+    } else {
+        CopyToBuffer(status, TurnText(turn));
+    }
     ::ReleaseMutex(lock);
     ::CloseHandle(lock);
-    return alreadyRun ? Turn::AlreadyRun : Turn::Ran;
-}
-
-void RememberDueTime(const char* name, double due)
-{
-    if (!IsValidEntryName(name))
-        return;
-    CopyToBuffer(g_dueName, name);
-    g_due = due;
-}
-
-double RememberedDueTime(const char* name)
-{
-    return IsValidEntryName(name) && std::strcmp(name, g_dueName) == 0 ? g_due : 0.0;
+    return turn;
 }

@@ -17,10 +17,10 @@ constexpr size_t kReplyTextSize = 260;           // fits the engine buffer
 // The only things the service does. There is no request that sets a command,
 // a folder, a catalog source or anything outside an entry's schedule values.
 enum RequestKind : uint32_t {
-    kRunUpdate = 1,       // name, time: the due time the caller saw (0.0: none)
-    kSetNextTime = 2,     // name, time (0.0 removes it)
+    kRunUpdate = 1,       // name, time: the due time the caller saw (0.0: none, administrators only)
+    kSetNextTime = 2,     // name, time (0.0 removes it); others than administrators: the next occurrence only
     kStoreSchedule = 3,   // name, kind, a, b: the dialog's values, and the next time from them
-    kEndRun = 4,          // time: start of the run that ended (the last-run mark)
+    kEndRun = 4,          // time: start of the run that ended (the last-run mark, for the default entry)
     kRefreshCatalog = 5,  // nothing: the catalog beside the service, from CatalogSource
 };
 
@@ -34,7 +34,8 @@ struct UpdateRequest {
 enum ReplyStatus : uint32_t {
     kDone = 0,         // the request was carried out; result and text tell how it went
     kAlreadyRun = 1,   // RunUpdate: the product already ran for that due time; nothing ran
-    kRefused = 2,      // a bad request: nothing was written; text says why
+    kRefused = 2,      // a bad request, or one this caller may not make: nothing was written; text says why
+    kNotRun = 3,       // RunUpdate: nothing ran and the product stays due (not come yet, no lock); text says why
 };
 
 struct UpdateReply {

@@ -145,7 +145,7 @@ void PipeServer::Serve(HANDLE pipe)
         if (refusal)
             reply = MakeReply(kRefused, 0, refusal);
         else
-            HandleRequest(request, reply);
+            HandleRequest(request, IdentifyCaller(pipe), reply);
         ::InterlockedIncrement(&m_answered);
         if (PipeTransfer(pipe, event, true, &reply, sizeof reply, put, WaitForClient, kClientWaitMs) ==
             ERROR_SUCCESS) {

@@ -7,6 +7,8 @@
 #include "korvante/CatalogRefresh.h"
 #include "korvante/EntryKey.h"
 #include "korvante/EntryTimes.h"
+#include "korvante/LocalDate.h"
+#include "korvante/Schedule.h"
 #include "korvante/ScheduleStore.h"
 #include "korvante/UpdateTurn.h"
 #include "service/EventLog.h"
@@ -20,20 +22,65 @@ struct WriteLock {
     WriteLock() { ::InitializeCriticalSection(&section); }
 } g_writeLock;
 
-DWORD WaitForLock(HANDLE lock)
+DWORD WaitForLock(HANDLE lock, DWORD ms)
 {
-    const DWORD woken = ::WaitForSingleObject(lock, INFINITE);
+    const DWORD woken = ::WaitForSingleObject(lock, ms);
     return woken == WAIT_ABANDONED_0 ? WAIT_OBJECT_0 : woken;
 }
 
-UpdateReply RunUpdate(const char* name, double dueSeen)
+UpdateReply Refuse(const EntryName& name, const char* why, const Caller& caller)
 {
+    ReportRefusal(name.Text(), why, caller.account);
+    return MakeReply(kRefused, 0, why);
+}
+
+UpdateReply RunUpdate(const EntryName& name, double dueSeen, const Caller& caller)
+{
+    // Only an administrator runs a product whether or not it is due.
+    if (dueSeen == 0.0 && !caller.admin)
+        return Refuse(name, "an update that is not due", caller);
     char outcome[kKorvanteBufferSize];
     bool succeeded = false;
     const Turn turn = RunUpdateTurn(name, dueSeen, outcome, succeeded, WaitForLock);
-    if (turn == Turn::Ran)
-        ReportUpdateOutcome(name, outcome, succeeded);
-    return MakeReply(turn == Turn::AlreadyRun ? kAlreadyRun : kDone, succeeded, outcome);
+    switch (turn) {
+    case Turn::Ran:
+        ReportUpdateOutcome(name.Text(), outcome, succeeded, caller.account);
+        return MakeReply(kDone, succeeded, outcome);
+    case Turn::AlreadyRun:
+        return MakeReply(kAlreadyRun, 0, outcome);
+    case Turn::NotDue:
+        return Refuse(name, outcome, caller);
+    default:
+        // The service could not run it: the product stays due, and the log and its key say why.
+        ReportUpdateOutcome(name.Text(), outcome, false, caller.account);
+        EntryKey(name, EntryKey::Write).WriteString(kLastOutcome, outcome);
+        return MakeReply(kNotRun, 0, outcome);
+    }
+}
+
+// Why a caller who is not an administrator may not set this time; null when it
+// is the next occurrence of the entry's stored schedule, or the time already
+// stored. Anything else would let a user run a product early, pass a due time
+// or a waiting retry, or switch updating off.
+const char* RefusedMove(const EntryName& name, double time)
+{
+    EntrySchedule entry;
+    ReadSettledEntry(name, entry);
+    const long long wanted = SecondsOf(time), now = SecondsOf(Now());
+    if (wanted == SecondsOf(entry.next) && (time == 0.0) == (entry.next == 0.0))
+        return nullptr;
+    if (time == 0.0)
+        return "removing a time";
+    if (wanted <= now)
+        return "a time that is not ahead";
+    if (entry.next != 0.0 && wanted < SecondsOf(entry.next))
+        return "a time earlier than the stored one";
+    if (EntryKey(name, EntryKey::Read).ReadDword(kFailedTries, 0) != 0)
+        return "a time over a waiting retry";
+    const long long next = SecondsOf(NextOccurrence(entry.kind, entry.a, entry.b, Now()));
+    // Every N hours counts from the asker's clock, a moment before ours.
+    const bool occurrence = entry.kind == kKindHourly ? wanted <= next : wanted == next;
+    return IsRecurring(entry.kind) && occurrence ? nullptr : "a time that is not the schedule's next";
 }
 
 // The catalog beside this program, never one a caller names, and its names registered.
@@ -52,15 +99,17 @@ UpdateReply RefreshCatalog()
     return MakeReply(kDone, copied, note);
 }
 
-UpdateReply Write(const UpdateRequest& request)
+UpdateReply Write(const UpdateRequest& request, const EntryName& name, const Caller& caller)
 {
-    const char* name = request.name;
     switch (request.kind) {
     case kSetNextTime:
+        if (const char* refused = caller.admin ? nullptr : RefusedMove(name, request.time))
+            return Refuse(name, refused, caller);
         return MakeReply(kDone, StoreNextTime(name, request.time), "");
     case kStoreSchedule:
         return MakeReply(kDone, StoreSchedule(name, request.scheduleKind, request.a, request.b), "");
     case kEndRun:
+        // Settles the default entry only: products pass their times in their own turns.
         return MakeReply(kDone, StoreLastBatch(request.time), "");
     default:
         return RefreshCatalog();
@@ -76,19 +125,19 @@ UpdateReply MakeReply(ReplyStatus status, int result, const char* text)
     return reply;
 }
 
-void HandleRequest(const UpdateRequest& request, UpdateReply& reply)
+void HandleRequest(const UpdateRequest& request, const Caller& caller, UpdateReply& reply)
 {
+    const EntryName name(request.name);
     const bool named = request.kind == kRunUpdate || request.kind == kSetNextTime || request.kind == kStoreSchedule;
-    const bool product = request.name[0] != '\0';
-    if (named && product && !EntryKey(request.name, EntryKey::Read).Open()) {
-        reply = MakeReply(kRefused, 0, "no entry");
+    if (named && !name.IsDefault() && !EntryKey(name, EntryKey::Read).Open()) {
+        reply = Refuse(name, "no entry", caller);
         return;
     }
     if (request.kind == kRunUpdate) {
-        reply = product ? RunUpdate(request.name, request.time) : MakeReply(kRefused, 0, "no entry");
+        reply = name.IsDefault() ? Refuse(name, "no entry", caller) : RunUpdate(name, request.time, caller);
         return;
     }
     ::EnterCriticalSection(&g_writeLock.section);
-    reply = Write(request);
+    reply = Write(request, name, caller);
     ::LeaveCriticalSection(&g_writeLock.section);
 }

@@ -32,7 +32,10 @@ void CAgentDlg::ShowStatus(COleDateTime when)
     when.m_status = COleDateTime::valid;
     const CString shown = when.Format("%m/%d/%y %H:%M:%S");
     CString text;
-    if (IsZeroTime(when) || shown.IsEmpty())
+    // Suspended, no time is kept: a time change or a schedule edit shows the state.
+    if (!m_bActive)
+        text.LoadString(IDS_SUSPENDED);
+    else if (IsZeroTime(when) || shown.IsEmpty())
         text.LoadString(IDS_NO_UPDATE);
     else
         AfxFormatString1(text, IDS_UPDATE_AT, shown);

@@ -68,21 +68,30 @@ TEST_F(KorvanteDialogTest, OkStoresTheScheduleAndItsNextTime)
     EXPECT_EQ(NextText("Alpha"), Text(NextScheduledTime(2, 3, 450).m_dt));
 }
 
-// OK on a time that is no time keeps the dialog open; Cancel then changes nothing.
-// A product without a key, or a name that cannot be one, gets no dialog.
+// OK on a time that is no time, or on a schedule that cannot be stored (a
+// standard user's key with no service), keeps the dialog open, the latter
+// saying so; Cancel then changes nothing. A product without a key, or a name
+// that cannot be one, gets no dialog.
 TEST_F(KorvanteDialogTest, CancelAndUnusableNamesOrFieldsChangeNothing)
 {
     Schedule("Alpha", 1, 600, 0, COleDateTime(2031, 1, 1, 10, 0, 0).m_dt);
-    bool openAfterOk = false;
-    EXPECT_EQ(Edit("Alpha", [&](HWND dialog) {
-                  ::SetDlgItemTextA(dialog, IDC_TIME, "25:00");
-                  Click(dialog, IDOK);
-                  ::Sleep(300);
-                  openAfterOk = ::IsWindow(dialog);
-                  Click(dialog, IDCANCEL);
-              }),
-              0);
-    EXPECT_TRUE(openAfterOk);
+    for (const char* time : {"25:00", "11:00"}) {
+        const bool stored = std::string(time) == "11:00";
+        ProductKeyAccess readOnly(stored ? "D:P(A;;KR;;;WD)" : "D:(A;;KA;;;WD)", "Alpha");
+        bool openAfterOk = false;
+        std::string said;
+        EXPECT_EQ(Edit("Alpha", [&](HWND dialog) {
+                      ::SetDlgItemTextA(dialog, IDC_TIME, time);
+                      Click(dialog, IDOK);
+                      ::Sleep(300);
+                      openAfterOk = ::IsWindow(dialog);
+                      said = ItemText(dialog, IDC_NEXT_TIME);
+                      Click(dialog, IDCANCEL);
+                  }),
+                  0);
+        EXPECT_TRUE(openAfterOk) << time;
+        EXPECT_EQ(said.rfind("Not stored", 0) == 0, stored) << said;
+    }
     EXPECT_EQ(NextText("Alpha"), "2031-01-01 10:00:00");
     const std::string longName(256, 'n');
     for (const char* name : {"Ghost", static_cast<const char*>(nullptr), longName.c_str()}) {

@@ -1,6 +1,7 @@
 // PrepareUpdate and RunUpdate: the product's command, run hidden and waited
 // for, with the outcome recorded in its key and left in the engine buffer.
 #include "tests/unit/KorvanteFixture.h"
+#include <thread>
 
 namespace {
 
@@ -148,6 +149,50 @@ TEST_F(KorvanteUpdateTest, AFailedUpdateIsTriedAgainThreeTimesAtMost)
     EXPECT_EQ(ReadEntryString("Soon", "LastOutcome") + " " + NextText("Soon"), "exit 1 (try 1 of 3) " + soonNext);
 }
 
+namespace {
+
+HWND g_menuOwner = nullptr;
+bool g_menuShown = false;
+
+// Opens a menu from inside the update's wait, as the tray icon's right click
+// does, and keeps it open until it is closed.
+void CALLBACK OpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    ::KillTimer(nullptr, timer);
+    const HMENU menu = ::CreatePopupMenu();
+    ::AppendMenuA(menu, MF_STRING, 1, "Close");
+    ::SetForegroundWindow(g_menuOwner);
+    g_menuShown = true;
+    ::TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, g_menuOwner, nullptr);
+    ::DestroyMenu(menu);
+}
+
+} // namespace
+
+// The tray menu left open while an update overruns its time: the update is
+// ended at its time, not when the user closes the menu (here after 8 s).
+TEST_F(KorvanteUpdateTest, AnUpdateEndsAtItsTimeWhileAMenuIsOpen)
+{
+    g_menuOwner = ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    g_menuShown = false;
+    const HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread user([done] {
+        if (::WaitForSingleObject(done, 8000) == WAIT_TIMEOUT)
+            ::PostMessageA(g_menuOwner, WM_CANCELMODE, 0, 0);
+    });
+    SetEntryValue("Alpha", "UpdateTimeoutSeconds", 1);
+    const UINT_PTR opener = ::SetTimer(nullptr, 0, 200, OpenMenu);
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(Run("Alpha", "ping.exe -n 30 127.0.0.1"), "timed out (try 1 of 3)");
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    EXPECT_TRUE(g_menuShown);
+    ::SetEvent(done);
+    user.join();
+    ::KillTimer(nullptr, opener);
+    ::DestroyWindow(g_menuOwner);
+    ::CloseHandle(done);
+}
+
 // Windows would read an unquoted path with blanks as the shortest program it
 // finds (here My.exe) and look for a bare name in the current directory first;
 // the library runs only the program the command names, and refuses the rest.
@@ -178,4 +223,107 @@ TEST_F(KorvanteUpdateTest, CommandsRunOnlyTheProgramTheyName)
         ::DeleteFileA(file.c_str());
     ::RemoveDirectoryA((base + "My Tool").c_str());
     ::RemoveDirectoryA(base.c_str());
+}
+
+namespace {
+
+// The update lock held by a thread of its own, as another session's update
+// holds it, until released or for at most ms.
+class LockHolder {
+public:
+    explicit LockHolder(DWORD ms) : m_ms(ms)
+    {
+        m_thread = ::CreateThread(nullptr, 0, Hold, this, 0, nullptr);
+        ::WaitForSingleObject(m_held, 5000);
+    }
+    ~LockHolder()
+    {
+        ::SetEvent(m_release);
+        ::WaitForSingleObject(m_thread, 10000);
+        for (HANDLE handle : {m_thread, m_held, m_release})
+            ::CloseHandle(handle);
+    }
+
+private:
+    static DWORD WINAPI Hold(void* context)
+    {
+        auto* self = static_cast<LockHolder*>(context);
+        const HANDLE lock = ::CreateMutexA(nullptr, FALSE, "Global\\TesvoUpdateRun");
+        ::WaitForSingleObject(lock, INFINITE);
+        ::SetEvent(self->m_held);
+        ::WaitForSingleObject(self->m_release, self->m_ms);
+        ::ReleaseMutex(lock);
+        ::CloseHandle(lock);
+        return 0;
+    }
+    DWORD m_ms;
+    HANDLE m_held = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_thread = nullptr;
+};
+
+} // namespace
+
+// Another session's update holds the lock: the run waits as long as the
+// product's time-out and a margin (here 1 s and 1 s), or until a close, and the
+// product stays due, as a new start of the agent finds it.
+TEST_F(KorvanteUpdateTest, AProductThatFindsNoLockStaysDue)
+{
+    const struct { bool quit; const char* outcome; } cases[] = {
+        {false, "update lock unavailable"}, {true, "closing"}};
+    for (const auto& c : cases) {
+        const double past = Now() - 3 * kMinute;
+        Schedule("Daily", 1, 600, 0, past);
+        SetEntryValue("Daily", "UpdateCommand", "cmd.exe /c exit 0");
+        SetEntryValue("Daily", "UpdateTimeoutSeconds", 1);
+        {
+            LockHolder holder(8000);
+            if (c.quit)
+                ::PostQuitMessage(0);
+            const DWORD start = ::GetTickCount();
+            EXPECT_EQ(RunDue({"Daily"}), " Daily");
+            EXPECT_LT(::GetTickCount() - start, 5000u) << c.outcome;
+        }
+        MSG quit;
+        EXPECT_EQ(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, c.quit);
+        Reload();
+        int due = 0;
+        EXPECT_EQ(NextText("Daily", &due), Text(past)) << c.outcome;
+        EXPECT_EQ(due, 1) << c.outcome;
+        EXPECT_EQ(ReadEntryString("Daily", "LastOutcome") + "|" + ReadEntryString("Daily", "LastRun"),
+                  std::string(c.outcome) + "|");
+    }
+}
+
+// Two sessions saw the same due time. A's update fails and stores its retry;
+// B's late move and run, made with the time it saw, pass nothing and run nothing.
+TEST_F(KorvanteUpdateTest, ALateCallOfAnotherSessionKeepsTheRetry)
+{
+    const std::string counter = ProgramDir() + "korvante-runs.txt", copy = ProgramDir() + "korvante-b.dll";
+    ::DeleteFileA(counter.c_str());
+    ASSERT_TRUE(::CopyFileA((ProgramDir() + "korvante.dll").c_str(), copy.c_str(), FALSE));
+    const HMODULE b = ::LoadLibraryA(copy.c_str());
+    ASSERT_NE(b, nullptr);
+    const auto call = [b](int ordinal) { return reinterpret_cast<void (*)()>(::GetProcAddress(b, MAKEINTRESOURCEA(ordinal))); };
+    const auto bDue = reinterpret_cast<decltype(&::GetDueTime)>(call(13));
+    const auto bSet = reinterpret_cast<decltype(&::SetNextTime)>(call(16));
+    const auto bRun = reinterpret_cast<decltype(&::RunUpdate)>(call(5));
+    Schedule("Flaky", 1, 600, 0, Now() - 3 * kMinute);
+    SetEntryValue("Flaky", "UpdateCommand", "cmd.exe /c echo run>> \"" + counter + "\" & exit 1");
+
+    COleDateTime seen;
+    EXPECT_EQ(bDue("Flaky", &seen), 1);
+    EXPECT_EQ(RunDue({"Flaky"}), " Flaky");
+    char engine[260] = "";
+    bSet("Flaky", NextScheduledTime(1, 0, 600));
+    EXPECT_EQ(bRun("Flaky", engine, nullptr, nullptr, 0), 0);
+    EXPECT_STREQ(engine, "already run");
+    COleDateTime retry;
+    GetNextTime("Flaky", &retry);
+    EXPECT_NEAR((retry.m_dt - Now()) * 1440, 15, 1.1) << "the retry stands";
+    EXPECT_EQ(ReadEntryString("Flaky", "LastOutcome"), "exit 1 (try 1 of 3)");
+    EXPECT_EQ(CountLines(counter, "run"), 1u);
+    ::FreeLibrary(b);
+    ::DeleteFileA(copy.c_str());
+    ::DeleteFileA(counter.c_str());
 }

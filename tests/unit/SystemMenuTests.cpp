@@ -80,7 +80,7 @@ TEST_F(SystemMenuTest, TheStateShowsInCaptionMenuAndIcons)
              RegisterProducts({"Beta"});
              g_fakeEngine.entries["Beta"].nextTime = COleDateTime(2030, 12, 6, 14, 5, 0).m_dt;
              agent.SendMessage(WM_TIMECHANGE);
-         }, later, false, two},
+         }, "Tesvo: Suspended", false, two},
         {"activate", [&] { agent.Command(ID_ACTIVATE_AGENT); }, later, true, two},
         {"suspend from the system menu", [&] { agent.SendMessage(WM_SYSCOMMAND, ID_SUSPEND_AGENT); },
          "Tesvo: Suspended", false, two},

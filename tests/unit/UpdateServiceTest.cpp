@@ -4,6 +4,8 @@
 // one update per due time either way.
 #include "service/PipeServer.h"
 #include "protocol/UpdateRequests.h"
+#include "service/CallerIdentity.h"
+#include "service/EventLog.h"
 #include "tests/unit/KorvanteFixture.h"
 #include <cmath>
 #include <cstdlib>
@@ -22,6 +24,8 @@ protected:
     void TearDown() override
     {
         StopServer();
+        ResetIdentityCalls();
+        EventWriterInForce() = s_writer;
         KorvanteTest::TearDown();
     }
     void SkipServer() { GTEST_SKIP() << "a pipe server on a thread of this program: not under 32-bit Wine through qemu"; }
@@ -83,7 +87,22 @@ protected:
     }
 
     void RunOneDueProduct(bool served);
+    // The product's command counts its runs in this file.
+    std::string CountedCommand(const char* entry)
+    {
+        const std::string counter = ProgramDir() + "service-runs.txt";
+        ::DeleteFileA(counter.c_str());
+        SetEntryValue(entry, "UpdateCommand", "cmd.exe /c echo run>> \"" + counter + "\"");
+        return counter;
+    }
+    // The events the service writes, as "name|text|account" lines.
+    static void RecordEvent(WORD, DWORD, const char* const* strings, WORD count)
+    {
+        s_events.push_back(count == 3 ? std::string(strings[0]) + "|" + strings[1] + "|" + strings[2] : "?");
+    }
 
+    static inline std::vector<std::string> s_events;
+    static inline const EventWriter s_writer = EventWriterInForce();
     PipeServer m_server;
     HANDLE m_thread = nullptr;
 };
@@ -149,8 +168,8 @@ void UpdateServiceTest::RunOneDueProduct(bool served)
     if (served && !StartServer())
         return;
     EXPECT_EQ(RunDue({"Alpha"}), " Alpha");
-    // SetNextTime, RunUpdate, RefreshCatalog, EndBatch's mark, the default entry's SetNextTime.
-    EXPECT_EQ(m_server.Answered(), served ? 5 : 0);
+    // RunUpdate (which moves the time on), RefreshCatalog, EndBatch's mark, the default entry's SetNextTime.
+    EXPECT_EQ(m_server.Answered(), served ? 4 : 0);
     EXPECT_EQ(ReadEntryString("Alpha", "LastOutcome"), "exit 0");
     EXPECT_GT(NextText("Alpha"), Text(Now()));
     EXPECT_FALSE(ReadEntryString("", "LastBatch").empty());
@@ -171,20 +190,237 @@ TEST_F(UpdateServiceTest, WithoutTheServerTheLibraryWorksInProcess)
     RunOneDueProduct(false);
 }
 
-TEST_F(UpdateServiceTest, WithoutServiceOrRightsNothingRunsAndTheJournalSaysWhy)
+// A standard user's agent with no service: nothing can run or be recorded, and
+// the product stays due, for the agent's retry spacing to try again.
+TEST_F(UpdateServiceTest, WithoutServiceOrRightsNothingRunsAndTheProductStaysDue)
 {
     const std::string journal = ProgramDir() + "service-journal.txt";
+    const double past = Now() - 3 * kMinute;
+    Schedule("Alpha", 1, 600, 0, past);
     ::DeleteFileA(journal.c_str());
     ::SetEnvironmentVariableA("KORVANTE_JOURNAL", journal.c_str());
     {
         ProductKeyAccess readOnly("D:P(A;;KR;;;WD)", "Alpha");
-        ASSERT_TRUE(readOnly.Applied());
-        char engine[260] = "";
-        EXPECT_EQ(RunUpdate("Alpha", engine, nullptr, nullptr, 0), 0);
-        EXPECT_STREQ(engine, "service unavailable");
+        ProductKeyAccess readOnlyKey("D:P(A;;KR;;;WD)");
+        ASSERT_TRUE(readOnly.Applied() && readOnlyKey.Applied());
+        EXPECT_EQ(RunDue({"Alpha"}), " Alpha");
+        int due = 0;
+        EXPECT_EQ(NextText("Alpha", &due), Text(past));
+        EXPECT_EQ(due, 1);
     }
     ::SetEnvironmentVariableA("KORVANTE_JOURNAL", nullptr);
     EXPECT_EQ(CountLines(journal, "service unavailable \"Alpha\""), 1u);
-    EXPECT_EQ(ReadEntryString("Alpha", "LastRun"), "");
+    EXPECT_EQ(ReadEntryString("Alpha", "LastRun") + NextText("Alpha"), Text(past));
     ::DeleteFileA(journal.c_str());
+}
+
+namespace {
+
+// A program that holds the pipe's name and drops every request unanswered.
+DWORD WINAPI DropRequests(void* stop)
+{
+    while (::WaitForSingleObject(stop, 0) == WAIT_TIMEOUT) {
+        const HANDLE pipe = ::CreateNamedPipeA(kUpdatePipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE,
+                                               1, 4096, 4096, 0, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE)
+            return 1;
+        char request[sizeof(UpdateRequest)];
+        DWORD got = 0;
+        if (::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED)
+            ::ReadFile(pipe, request, sizeof request, &got, nullptr);
+        ::CloseHandle(pipe);
+    }
+    return 0;
+}
+
+} // namespace
+
+// A one-off whose request got no answer keeps its time, even after the run's end.
+TEST_F(UpdateServiceTest, AnUnansweredRequestLeavesAOneOffDue)
+{
+    if (std::getenv("TESVO_EMULATED_WINE"))
+        return SkipServer();
+    const double past = Now() - 3 * kMinute;
+    Schedule("Once", 3, 600, 0, past);
+    const std::string counter = CountedCommand("Once");
+    const HANDLE stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = ::CreateThread(nullptr, 0, DropRequests, stop, 0, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ::WaitNamedPipeA(kUpdatePipeName, 0) != 0; }, 5000));
+    EXPECT_EQ(RunDue({"Once"}), " Once");
+    ::SetEvent(stop);
+    // A last client ends its wait for one.
+    EXPECT_TRUE(WaitUntil([thread] {
+        ::CloseHandle(::CreateFileA(kUpdatePipeName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return ::WaitForSingleObject(thread, 50) == WAIT_OBJECT_0;
+    }, 5000));
+    ::CloseHandle(thread);
+    ::CloseHandle(stop);
+    for (int start = 0; start < 2; ++start) {   // as the agent sees it, and after a new start
+        int due = 0;
+        EXPECT_EQ(NextText("Once", &due), Text(past));
+        EXPECT_EQ(due, 1);
+        Reload();
+    }
+    EXPECT_EQ(ReadEntryString("Once", "LastOutcome").rfind("service ", 0), 0u) << "did not answer, or not trusted";
+    EXPECT_EQ(CountLines(counter, "run"), 0u);
+}
+
+namespace {
+
+BOOL WINAPI NotAnAdministrator(HANDLE, PSID, BOOL* member)
+{
+    *member = FALSE;
+    return TRUE;
+}
+
+} // namespace
+
+// A standard user's program asks the service directly: nothing it asks runs a
+// product that is not due, or passes one that is, and each refusal is logged
+// with its account. The user's agent then updates the due product as always.
+TEST_F(UpdateServiceTest, AStandardUserCanNeitherRunAnUpdateEarlyNorPassOne)
+{
+    const std::string counter = CountedCommand("Alpha");
+    const double inAnHour = Now() + kHour;
+    Schedule("Alpha", 1, 600, 0, inAnHour);
+    Identity().checkTokenMembership = NotAnAdministrator;
+    EventWriterInForce() = RecordEvent;
+    s_events.clear();
+    if (!StartServer())
+        return;
+    char engine[260] = "";
+    COleDateTime due;
+    for (int ask = 0; ask < 3; ++ask) {
+        if (ask)   // with the due time seen, and first without any
+            GetDueTime("Alpha", &due);
+        EXPECT_EQ(RunUpdate("Alpha", engine, nullptr, nullptr, 0), 0);
+    }
+    EXPECT_EQ(SetNextTime("Alpha", COleDateTime(Now())) + SetNextTime("Alpha", COleDateTime(0.0)), 0);
+    EXPECT_EQ(RunUpdate("Alpha", engine, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(NextText("Alpha"), Text(inAnHour));
+
+    const double past = Now() - kMinute;
+    SetEntryValue("Alpha", "NextTime", Text(past));
+    for (int pair = 0; pair < 3; ++pair) {
+        BeginBatch();
+        EndBatch();
+    }
+    int stillDue = 0;
+    EXPECT_EQ(NextText("Alpha", &stillDue), Text(past));
+    EXPECT_EQ(stillDue, 1);
+    EXPECT_EQ(CountLines(counter, "run"), 0u);
+    EXPECT_EQ(RunDue({"Alpha"}), " Alpha");
+    EXPECT_EQ(CountLines(counter, "run"), 1u);
+    EXPECT_GT(NextText("Alpha"), Text(Now()));
+
+    char user[256];
+    DWORD size = sizeof user;
+    ::GetUserNameA(user, &size);
+    ASSERT_EQ(s_events.size(), 7u) << "six refusals and the update";
+    for (const std::string& event : s_events)
+        EXPECT_EQ(event.substr(event.size() - size), std::string("\\") + user) << event;
+    EXPECT_EQ(s_events.back().substr(0, 12), "Alpha|exit 0");
+
+    // An administrator may still run it when it is not due.
+    ResetIdentityCalls();
+    Reload();
+    EXPECT_EQ(RunUpdate("Alpha", engine, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(CountLines(counter, "run"), 2u);
+}
+
+namespace {
+
+// The client's token as the agent's pipe open gives it: at identification level.
+// Such a token cannot open itself for the client: it must be opened as the
+// service. Wine does not model levels, so these play the rule.
+HANDLE g_clientToken = nullptr;
+
+BOOL WINAPI ImpersonateAtIdentification(HANDLE)
+{
+    return ::SetThreadToken(nullptr, g_clientToken);
+}
+
+BOOL WINAPI CannotImpersonate(HANDLE)
+{
+    ::SetLastError(ERROR_CANNOT_IMPERSONATE);
+    return FALSE;
+}
+
+BOOL WINAPI OpenAtIdentificationLevel(HANDLE thread, DWORD access, BOOL openAsSelf, HANDLE* token)
+{
+    if (!openAsSelf) {
+        ::SetLastError(ERROR_BAD_IMPERSONATION_LEVEL);
+        return FALSE;
+    }
+    return ::OpenThreadToken(thread, access, openAsSelf, token);
+}
+
+BOOL WINAPI ThisProcess(HANDLE, ULONG* id)
+{
+    *id = ::GetCurrentProcessId();
+    return TRUE;
+}
+
+BOOL WINAPI NoProcess(HANDLE, ULONG*)
+{
+    return FALSE;
+}
+
+HANDLE IdentificationToken(HANDLE token)
+{
+    HANDLE copy = nullptr;
+    EXPECT_TRUE(::DuplicateToken(token, SecurityIdentification, &copy));
+    return copy;
+}
+
+} // namespace
+
+TEST(CallerIdentityTest, TheServiceTellsAdministratorsFromOthersAtIdentificationLevel)
+{
+    HANDLE process = nullptr, restricted = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &process));
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    ASSERT_TRUE(::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                           0, &administrators));
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
+    const HANDLE admin = IdentificationToken(process), user = IdentificationToken(restricted);
+    char name[256];
+    DWORD size = sizeof name;
+    ::GetUserNameA(name, &size);
+    const auto checkMembership = Identity().checkTokenMembership;
+    using ProcessId = BOOL(WINAPI*)(HANDLE, ULONG*);
+    const struct {
+        const char* what;
+        HANDLE token;
+        bool membershipCall, impersonated;
+        ProcessId process;   // null: before Vista
+        bool admin;
+    } cases[] = {
+        {"an administrator", admin, true, true, ThisProcess, true},
+        {"a standard user", user, true, true, ThisProcess, false},
+        {"an administrator, before Vista", admin, true, true, nullptr, true},
+        {"an administrator, before 2000", admin, false, true, nullptr, true},
+        {"a standard user, before 2000", user, false, true, nullptr, false},
+        {"a client that cannot be impersonated", admin, true, false, ThisProcess, false},
+        {"a client whose process is not named", admin, true, true, NoProcess, false},
+    };
+    for (const auto& c : cases) {
+        g_clientToken = c.token;
+        Identity().impersonateClient = c.impersonated ? ImpersonateAtIdentification : CannotImpersonate;
+        Identity().openThreadToken = OpenAtIdentificationLevel;
+        Identity().checkTokenMembership = c.membershipCall ? checkMembership : nullptr;
+        Identity().clientProcessId = c.process;
+        const Caller caller = IdentifyCaller(nullptr);
+        EXPECT_EQ(caller.admin, c.admin) << c.what;
+        const std::string account = caller.account;
+        EXPECT_EQ(account.substr(account.find('\\') + 1), c.impersonated ? name : "unknown") << c.what;
+        HANDLE left = nullptr;
+        EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &left)) << c.what << ": reverted";
+    }
+    ResetIdentityCalls();
+    for (HANDLE token : {process, restricted, admin, user})
+        ::CloseHandle(token);
+    ::FreeSid(administrators);
 }
