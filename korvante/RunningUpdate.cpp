@@ -125,6 +125,14 @@ void MarkLeftRunning(EntryKey& key)
     }
 }
 
+void KeepDue(EntryKey& key)
+{
+    // Due now, unless an earlier time is stored (then it is due already).
+    const double now = Now(), next = key.ReadTime(kNextTime);
+    if (next == 0.0 || SecondsOf(next) > SecondsOf(now))
+        key.WriteTime(kNextTime, now);
+}
+
 void RecordInterrupted(EntryKey& key, bool wasRetry, bool makeDue, char* outcome)
 {
     if (wasRetry) {
@@ -136,10 +144,8 @@ void RecordInterrupted(EntryKey& key, bool wasRetry, bool makeDue, char* outcome
     } else {
         ::lstrcpyA(outcome, "interrupted");
         key.WriteDword(kInterruptedRun, 1);
-        // Due now, unless an earlier time is stored (then it is due already).
-        const double now = Now(), next = key.ReadTime(kNextTime);
-        if (makeDue && (next == 0.0 || SecondsOf(next) > SecondsOf(now)))
-            key.WriteTime(kNextTime, now);
+        if (makeDue)
+            KeepDue(key);
     }
     key.WriteString(kLastOutcome, outcome);
     key.DeleteValue(kRunningUpdate);

@@ -19,6 +19,9 @@ bool RecordRunningUpdate(EntryKey& key, HANDLE process, DWORD processId, bool re
 // The outcome "left running" is written and the process goes on: the record
 // stays, marked so, and the product's next run waits for that process.
 void MarkLeftRunning(EntryKey& key);
+// The product is due now, unless an earlier time is stored: for a run that
+// did not start after its turn had moved a recurring time on.
+void KeepDue(EntryKey& key);
 // An update of the key that was interrupted: "interrupted", and the next run is
 // its one retry (with makeDue, that run is due now); a retry that was itself
 // interrupted gets "interrupted again" and is not tried again (with makeDue,

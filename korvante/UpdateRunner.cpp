@@ -152,8 +152,10 @@ bool RunJob(const char* name, char* status)
         CopyToBuffer(status, "no entry");
         return false;
     }
-    // A stopping service starts nothing more; the product stays due.
+    // A stopping service starts nothing more; the product stays due (the turn
+    // may have moved a recurring time on already).
     if (UpdatesStopping()) {
+        KeepDue(key);
         CopyToBuffer(status, "service stopping");
         return false;
     }
@@ -166,6 +168,7 @@ bool RunJob(const char* name, char* status)
         const EarlierRun earlier = SettleEarlierRun(key, timeoutMs, outcome, exitCode);
         if (earlier == EarlierRun::StillRunning) {
             // Never a second copy beside it; the product stays due.
+            KeepDue(key);
             CopyToBuffer(status, "earlier update still running");
             key.WriteString(kLastOutcome, status);
             return false;

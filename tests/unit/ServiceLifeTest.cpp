@@ -3,6 +3,7 @@
 // and one more try, only one; a process still there: no second copy), a
 // shutdown ends the running update and records it, and a stop waits for the
 // update being run while starting no other.
+#include "framework/OleDateTime.h"
 #include "korvante/RunningUpdate.h"
 #include "korvante/UpdateRunner.h"
 #include "protocol/UpdateRequests.h"
@@ -90,10 +91,10 @@ protected:
     std::vector<HANDLE> m_children;
 };
 
-// Sends a RunUpdate for name to the pipe and returns the reply's text.
-std::string AskToRun(const char* name)
+// Sends a RunUpdate for name and the due time seen to the pipe and returns the reply's text.
+std::string AskToRun(const char* name, double due = 0.0)
 {
-    UpdateRequest request{kRequestMagic, kRequestVersion, kRunUpdate, 0, 0, 0, 0.0, ""};
+    UpdateRequest request{kRequestMagic, kRequestVersion, kRunUpdate, 0, 0, 0, due, ""};
     std::strcpy(request.name, name);
     const HANDLE pipe =
         ::CreateFileA(kUpdatePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -133,7 +134,7 @@ TEST_F(ServiceLifeTest, AnEarlierRunsRecordIsSettledBeforeTheNextRun)
         {"left running, ended since", 'l', Gone, "left running|not due", "exit 0|1|none|not due"},
         {"a record that cannot be read", 'f', Garbage, "interrupted|due", "exit 0|1|none|not due"},
         {"a copy still running: never a second", 'f', Running, "left running|not due",
-         "earlier update still running|0|kept|not due"},
+         "earlier update still running|0|kept|due"},
         {"cut off, found by the next run: that run is the retry", 'f', Gone, nullptr, "exit 0|1|none|not due"},
     };
     const auto dueNow = [] {
@@ -200,14 +201,18 @@ TEST_F(ServiceLifeTest, AStopWaitsForTheUpdateBeingRunAndStartsNoOther)
     PrepareUpdateStop();
     Product("Long", "cmd.exe /c echo long>> \"" + m_counter + "\" & ping.exe -n 4 127.0.0.1");
     SetEntryValue("Long", "UpdateTimeoutSeconds", 60);
+    // Daily, asked for with its due time: the turn moves that on before the update would run.
     Product("Next", Counting());
+    const double due = COleDateTime::GetCurrentTime().m_dt - 1.0 / 24;
+    SetEntryValue("Next", "ScheduleKind", 1);
+    SetEntryValue("Next", "NextTime", std::string(COleDateTime(due).Format("%Y-%m-%d %H:%M:%S")));
     PipeServer server;
     const HANDLE serving = ::CreateThread(nullptr, 0, Serve, &server, 0, nullptr);
     ASSERT_TRUE(WaitUntil([] { return ::WaitNamedPipeA(kUpdatePipeName, 0) != 0; }, 5000));
     std::string longReply, nextReply;
     std::thread first([&] { longReply = AskToRun("Long"); });
     EXPECT_TRUE(WaitUntil([this] { return CountLines(m_counter, "long") == 1; }, 10000));
-    std::thread second([&] { nextReply = AskToRun("Next"); });
+    std::thread second([&] { nextReply = AskToRun("Next", due); });
     ::Sleep(500);   // the second request waits for the update lock
     StopUpdates(false);
     server.Stop();
@@ -219,6 +224,7 @@ TEST_F(ServiceLifeTest, AStopWaitsForTheUpdateBeingRunAndStartsNoOther)
     EXPECT_EQ(longReply + "|" + nextReply, "exit 0|service stopping");
     EXPECT_EQ(Runs(), 0u);
     EXPECT_EQ(ReadEntryString("Next", "LastOutcome"), "");
+    EXPECT_LE(ReadEntryString("Next", "NextTime"), LocalTimeText(0)) << "it stays due";
 }
 
 // In-process, a quit met during an update leaves it running and lets the lock
