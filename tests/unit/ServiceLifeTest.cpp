@@ -223,7 +223,7 @@ TEST_F(ServiceLifeTest, AStopWaitsForTheUpdateBeingRunAndStartsNoOther)
     ::CloseHandle(serving);
     EXPECT_EQ(longReply + "|" + nextReply, "exit 0|service stopping");
     EXPECT_EQ(Runs(), 0u);
-    EXPECT_EQ(ReadEntryString("Next", "LastOutcome"), "");
+    EXPECT_EQ(ReadEntryString("Next", "LastOutcome"), "service stopping") << "it says why";
     EXPECT_LE(ReadEntryString("Next", "NextTime"), LocalTimeText(0)) << "it stays due";
 }
 
