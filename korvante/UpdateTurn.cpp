@@ -4,6 +4,7 @@
 #include "korvante/LocalDate.h"
 #include "korvante/MessageWait.h"
 #include "korvante/PolicyHold.h"
+#include "korvante/RunningUpdate.h"
 #include "korvante/Schedule.h"
 #include "korvante/SystemCalls.h"
 #include "korvante/UpdateRunner.h"
@@ -78,13 +79,27 @@ Turn RunUpdateTurn(const EntryName& name, double dueSeen, char* status, bool& su
     if (waited != WAIT_OBJECT_0) {
         if (lock)
             ::CloseHandle(lock);
-        CopyToBuffer(status, waited == kWaitEndedByQuit ? "closing" : "update lock unavailable");
+        CopyToBuffer(status, waited == kWaitEndedByQuit ? "closing"
+                             : UpdatesStopping()        ? "service stopping"
+                                                        : "update lock unavailable");
         return Turn::NoLock;
     }
     EntryKey key(name, EntryKey::Write);
     Turn turn = dueSeen == 0.0 || !key.Open() ? Turn::Ran : Check(key, dueSeen);
     if (turn == Turn::Ran)
         turn = PolicyCheck(name, dueSeen);
+    // Neither during the service's stop nor beside an earlier copy still running:
+    // the product stays due, its time not moved.
+    const char* notNow = turn != Turn::Ran      ? nullptr
+                         : UpdatesStopping()    ? "service stopping"
+                         : EarlierUpdateStillRunning(name.Text()) ? "earlier update still running"
+                                                                  : nullptr;
+    if (notNow) {
+        CopyToBuffer(status, notNow);
+        ::ReleaseMutex(lock);
+        ::CloseHandle(lock);
+        return Turn::NoLock;
+    }
     if (turn == Turn::Ran) {
         const int kind = static_cast<int>(key.ReadDword(kScheduleKind, kKindNone));
         // The retry spacing (UpdateRetry.cpp) counts from the moved time.

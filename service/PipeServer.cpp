@@ -23,8 +23,6 @@ constexpr LONG kMaxPerProcess = 4;
 constexpr DWORD kPipeBufferBytes = 4096;
 // A client that sends nothing, or does not take its reply, gives its place back.
 constexpr DWORD kClientWaitMs = 5000;
-// Stop waits this long for the clients being served.
-constexpr DWORD kStopWaitMs = 30000;
 // While another program holds the pipe's name, it is tried again this often.
 constexpr DWORD kNameRetryMs = 5000;
 
@@ -198,17 +196,12 @@ bool PipeServer::Run()
         ::DisconnectNamedPipe(pipe);
         CloseInstance(pipe);
     }
-    // Every slot back means every client was served.
-    const DWORD deadline = ::GetTickCount() + kStopWaitMs;
-    LONG taken = 0;
-    while (taken < kMaxClients) {
-        const DWORD now = ::GetTickCount();
-        if (::WaitForSingleObject(m_slots, now < deadline ? deadline - now : 0) != WAIT_OBJECT_0)
-            break;
-        ++taken;
-    }
-    if (taken)
-        ::ReleaseSemaphore(m_slots, taken, nullptr);
+    // Every slot back means every client was served. No limit: a client's
+    // update is bounded by its time-out, and the caller (the service's stop)
+    // must not go on while a worker still uses this object.
+    for (LONG taken = 0; taken < kMaxClients; ++taken)
+        ::WaitForSingleObject(m_slots, INFINITE);
+    ::ReleaseSemaphore(m_slots, kMaxClients, nullptr);
     ::CloseHandle(connected);
     return made;
 }

@@ -9,6 +9,7 @@
 #include "korvante/EntryTimes.h"
 #include "korvante/LocalDate.h"
 #include "korvante/MachinePolicy.h"
+#include "korvante/RunningUpdate.h"
 #include "korvante/Schedule.h"
 #include "korvante/ScheduleStore.h"
 #include "korvante/UpdateTurn.h"
@@ -23,9 +24,14 @@ struct WriteLock {
     WriteLock() { ::InitializeCriticalSection(&section); }
 } g_writeLock;
 
+// The lock, or the service's stop: a stop does not wait out a lock held long.
 DWORD WaitForLock(HANDLE lock, DWORD ms)
 {
-    const DWORD woken = ::WaitForSingleObject(lock, ms);
+    const HANDLE stop = UpdatesStopEvent();
+    const HANDLE lockOrStop[] = {lock, stop};
+    const DWORD woken = ::WaitForMultipleObjects(stop ? 2 : 1, lockOrStop, FALSE, ms);
+    if (woken == WAIT_OBJECT_0 + 1)
+        return WAIT_TIMEOUT;
     return woken == WAIT_ABANDONED_0 ? WAIT_OBJECT_0 : woken;
 }
 

@@ -229,6 +229,34 @@ bool FolderArgument(char (&folder)[MAX_PATH])
     return true;
 }
 
+// Where the system has them (2000 and later, bound at run time): the service
+// manager restarts a service that ended without saying it stopped (a crash, a
+// kill) after 1, 1 and 5 minutes, the count starting anew after a day; and
+// from Vista on it gives a shutdown's pre-shutdown time enough to end the
+// running updates and record them.
+DWORD SetRecoveryActions()
+{
+    BOOL(WINAPI * changeConfig2)(SC_HANDLE, DWORD, void*);
+    if (!BindCall(changeConfig2, ::GetModuleHandleA("advapi32.dll"), "ChangeServiceConfig2A"))
+        return ERROR_SUCCESS;
+    ServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ServiceHandle service(manager ? ::OpenServiceA(manager, kServiceName, SERVICE_CHANGE_CONFIG | SERVICE_START)
+                                  : nullptr);
+    if (!service)
+        return Failed(::GetLastError());
+    SC_ACTION restarts[] = {{SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 300000}};
+    SERVICE_FAILURE_ACTIONSA actions{};
+    actions.dwResetPeriod = 24 * 60 * 60;
+    actions.cActions = sizeof restarts / sizeof restarts[0];
+    actions.lpsaActions = restarts;
+    if (!changeConfig2(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions))
+        return Failed(::GetLastError());
+    DWORD preshutdownMs = 30000;   // SERVICE_PRESHUTDOWN_INFO, Vista's headers
+    if (IsNtFrom(6) && !changeConfig2(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdownMs))
+        return Failed(::GetLastError());
+    return ERROR_SUCCESS;
+}
+
 // Runs the steps in order until one fails, naming it for the installer's log.
 class Steps {
 public:
@@ -252,7 +280,7 @@ private:
 InstallSteps& SetupSteps()
 {
     static InstallSteps steps{SecureProductKey, SecureProgramFolder, RegisterEventSource, InstallService,
-                              CheckServicePipe};
+                              SetRecoveryActions, CheckServicePipe};
     return steps;
 }
 
@@ -275,6 +303,7 @@ int RunSetupCommand(const char* argument)
                steps.Run("securing the program folder", install.secureProgramFolder(folder)) &&
                steps.Run("registering the event source", install.registerEventSource(program)) &&
                steps.Run("installing the service", install.installService(program)) &&
+               steps.Run("setting the service's recovery actions", install.setRecoveryActions()) &&
                steps.Run("checking the service's pipe", install.checkServicePipe()));
     }
     else if (is("/secure-folder")) {

@@ -27,6 +27,7 @@ struct InstallSteps {
     DWORD (*secureProgramFolder)(const char* folder);
     DWORD (*registerEventSource)(const char* program);
     DWORD (*installService)(const char* program);
+    DWORD (*setRecoveryActions)();
     DWORD (*checkServicePipe)();
 };
 InstallSteps& SetupSteps();

@@ -7,7 +7,7 @@
 
 probe=build/$arch/out/installer_probe.exe
 # TESVO_BUILT: scripts/test built them, and another check may be using the folder.
-[ -n "${TESVO_BUILT:-}" ] || cmake --build "build/$arch" --target installer_probe desktop_check standard_user_calls >/dev/null ||
+[ -n "${TESVO_BUILT:-}" ] || cmake --build "build/$arch" --target installer_probe desktop_check standard_user_calls service_kill >/dev/null ||
   give_up "the probe did not build"
 
 log=build/test-logs/$CHECK-$arch.log

@@ -25,6 +25,7 @@ DWORD Key() { return Step("key"); }
 DWORD Folder(const char*) { return Step("folder"); }
 DWORD Events(const char*) { return Step("events"); }
 DWORD Service(const char*) { return Step("service"); }
+DWORD Recovery() { return Step("recovery"); }
 DWORD Pipe() { return Step("pipe"); }
 
 // Files' owners and rights as Windows keeps them, which Wine does not (it makes
@@ -86,12 +87,12 @@ TEST(InstallStepsTest, InstallStopsAtTheFirstStepThatFails)
 {
     InstallSteps& steps = SetupSteps();
     const InstallSteps real = steps;
-    steps = InstallSteps{Key, Folder, Events, Service, Pipe};
+    steps = InstallSteps{Key, Folder, Events, Service, Recovery, Pipe};
     const std::string cases[][3] = {
         {"key", "key", "5"},
         {"folder", "key,folder", "5"},
-        {"pipe", "key,folder,events,service,pipe", "5"},
-        {"", "key,folder,events,service,pipe", "0"},
+        {"pipe", "key,folder,events,service,recovery,pipe", "5"},
+        {"", "key,folder,events,service,recovery,pipe", "0"},
     };
     for (const auto& test : cases) {
         g_done.clear(), g_failing = test[0];
