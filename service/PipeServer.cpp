@@ -20,6 +20,9 @@ constexpr DWORD kMaxInstances = kMaxClients + 2;
 // Connections one process may have served at once (where the system tells who
 // the client is: Vista and later).
 constexpr LONG kMaxPerProcess = 4;
+// How often, and how far apart, a client over its limit asks again for a place.
+constexpr int kPlaceTries = 5;
+constexpr DWORD kPlaceRetryMs = 40;
 constexpr DWORD kPipeBufferBytes = 4096;
 // A client that sends nothing, or does not take its reply, gives its place back.
 constexpr DWORD kClientWaitMs = 5000;
@@ -183,7 +186,13 @@ bool PipeServer::Run()
         // A process with its share of connections, or no place free: refused at
         // once, so that the next instance listens again.
         const DWORD processId = ready ? ClientProcess(pipe) : 0;
-        const bool placed = ready && TakeClientPlace(processId);
+        // A program's connection just answered may still be giving its place
+        // back as that program sends its next request: a moment's grace, then
+        // the refusal.
+        bool placed = false;
+        for (int attempt = 0; ready && !placed && attempt < kPlaceTries; ++attempt)
+            if (!(placed = TakeClientPlace(processId)) && attempt + 1 < kPlaceTries)
+                ::Sleep(kPlaceRetryMs);
         Client* client = placed ? new Client{this, pipe, processId} : nullptr;
         const HANDLE thread = client ? ::CreateThread(nullptr, 0, ServeClient, client, 0, nullptr) : nullptr;
         if (thread) {
