@@ -192,7 +192,7 @@ bool EarlierUpdateStillRunning(const char* name)
     return running;
 }
 
-void SettleInterruptedUpdates()
+void SettleInterruptedUpdates(void (*report)(const char* name, const char* outcome))
 {
     HKEY products;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ, &products) != ERROR_SUCCESS)
@@ -211,10 +211,13 @@ void SettleInterruptedUpdates()
         char outcome[48];
         if (running)
             continue;   // the next turn waits for it
-        if (record.kind == 'l')
+        if (record.kind == 'l') {
             key.DeleteValue(kRunningUpdate);
-        else
-            RecordInterrupted(key, record.kind == 'r', true, outcome);
+            continue;
+        }
+        RecordInterrupted(key, record.kind == 'r', true, outcome);
+        if (report)
+            report(name, outcome);
     }
     ::RegCloseKey(products);
 }

@@ -47,8 +47,9 @@ EarlierRun SettleEarlierRun(EntryKey& key, DWORD waitMs, char* outcome, DWORD& e
 // turn that wants to know before it moves the product's time on.
 bool EarlierUpdateStillRunning(const char* name);
 // At the service's start: every product whose record names a process that is
-// gone is recorded "interrupted" and made due once more.
-void SettleInterruptedUpdates();
+// gone is recorded "interrupted" and made due once more; report (may be null)
+// is told each product and its outcome.
+void SettleInterruptedUpdates(void (*report)(const char* name, const char* outcome));
 
 // The service's stop. Until PrepareUpdateStop is called (in-process, always)
 // none of this applies.

@@ -23,16 +23,39 @@ EventWriter& EventWriterInForce()
     return g_writer;
 }
 
+namespace {
+
+// The three strings of an event about a request: product, text, caller.
+void ReportAbout(WORD type, DWORD message, const char* name, const char* text, const char* account)
+{
+    const char* strings[] = {name, text, account};
+    g_writer(type, message, strings, 3);
+}
+
+} // namespace
+
 void ReportUpdateOutcome(const char* name, const char* outcome, bool succeeded, const char* account)
 {
-    const char* strings[] = {name, outcome, account};
-    g_writer(succeeded ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, MSG_UPDATE_RUN, strings, 3);
+    if (succeeded)
+        ReportAbout(EVENTLOG_INFORMATION_TYPE, MSG_UPDATE_RUN, name, outcome, account);
+    else
+        ReportAbout(EVENTLOG_WARNING_TYPE, MSG_UPDATE_FAILED, name, outcome, account);
+}
+
+void ReportNotRun(const char* name, const char* why, const char* account)
+{
+    ReportAbout(EVENTLOG_WARNING_TYPE, MSG_UPDATE_NOT_RUN, name, why, account);
 }
 
 void ReportHeld(const char* name, const char* why, const char* account)
 {
-    const char* strings[] = {name, why, account};
-    g_writer(EVENTLOG_INFORMATION_TYPE, MSG_UPDATE_HELD, strings, 3);
+    ReportAbout(EVENTLOG_INFORMATION_TYPE, MSG_UPDATE_HELD, name, why, account);
+}
+
+void ReportInterrupted(const char* name, const char* outcome)
+{
+    const char* strings[] = {name, outcome};
+    g_writer(EVENTLOG_WARNING_TYPE, MSG_UPDATE_INTERRUPTED, strings, 2);
 }
 
 void ReportPolicyIgnored(const char* value)
@@ -49,6 +72,10 @@ void ReportPipeNameTaken()
 
 void ReportRefusal(const char* name, const char* why, const char* account)
 {
-    const char* strings[] = {name, why, account};
-    g_writer(EVENTLOG_WARNING_TYPE, MSG_REQUEST_REFUSED, strings, 3);
+    ReportAbout(EVENTLOG_WARNING_TYPE, MSG_REQUEST_REFUSED, name, why, account);
+}
+
+void ReportServiceState(bool started)
+{
+    g_writer(EVENTLOG_INFORMATION_TYPE, started ? MSG_SERVICE_STARTED : MSG_SERVICE_STOPPED, nullptr, 0);
 }

@@ -62,7 +62,7 @@ UpdateReply RunUpdate(const EntryName& name, double dueSeen, const Caller& calle
         return MakeReply(kNotRun, 0, outcome);
     default:
         // The service could not run it: the product stays due, and the log and its key say why.
-        ReportUpdateOutcome(name.Text(), outcome, false, caller.account);
+        ReportNotRun(name.Text(), outcome, caller.account);
         EntryKey(name, EntryKey::Write).WriteString(kLastOutcome, outcome);
         return MakeReply(kNotRun, 0, outcome);
     }

@@ -11,8 +11,10 @@
 // processes, recorded "interrupted" and tried once more after the start.
 // Either way the service reports SERVICE_STOP_PENDING, its checkpoint moving on
 // every second, until the last client is served; only then SERVICE_STOPPED.
+#include "korvante/MachinePolicy.h"
 #include "korvante/RunningUpdate.h"
 #include "korvante/SystemCalls.h"
+#include "service/EventLog.h"
 #include "service/PipeServer.h"
 #include "service/ServiceSetup.h"
 #include <windows.h>
@@ -101,8 +103,10 @@ void WINAPI ServiceMain(DWORD, char**)
     if (!g_status)
         return;
     PrepareUpdateStop();
-    SettleInterruptedUpdates();
+    IgnoredPolicyReportInForce() = ReportPolicyIgnored;
+    SettleInterruptedUpdates(ReportInterrupted);
     Report(SERVICE_RUNNING);
+    ReportServiceState(true);
     // The server runs on a thread of its own, so that this one can tell the
     // service manager that a stop is still under way.
     DWORD served = 0;
@@ -116,6 +120,7 @@ void WINAPI ServiceMain(DWORD, char**)
         ::GetExitCodeThread(thread, &served);
         ::CloseHandle(thread);
     }
+    ReportServiceState(false);
     Report(SERVICE_STOPPED, served ? NO_ERROR : ERROR_PIPE_BUSY);
 }
 

@@ -155,7 +155,7 @@ TEST_F(ServiceLifeTest, AnEarlierRunsRecordIsSettledBeforeTheNextRun)
         const std::string record = ReadEntryString("Life", "RunningUpdate");
 
         if (test.atStart) {
-            SettleInterruptedUpdates();
+            SettleInterruptedUpdates(nullptr);
             EXPECT_EQ(ReadEntryString("Life", "LastOutcome") + dueNow(), test.atStart) << test.what;
         }
         if (!*test.next)
