@@ -18,6 +18,7 @@
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
+//   broadcast AREA          WM_SETTINGCHANGE with that area ("Policy") to every top-level window: "ok"
 #include "tests/installer/boundary_probe.h"
 #include "tests/support/AgentProcess.h"
 #include "korvante/ScheduleDialogIds.h"
@@ -169,6 +170,12 @@ std::string Answer(const std::vector<std::string>& f)
             ::CloseHandle(token);
         return answer;
     }
+    if (command == "broadcast") {   // what Group Policy sends once it has written the policies
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(arg8(1).c_str()),
+                              SMTO_ABORTIFHUNG, 5000, &result);
+        return "ok";
+    }
     if (command == "in-use") {
         HANDLE file = ::CreateFileW(arg(1).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE)
@@ -215,6 +222,10 @@ void ScheduleDailyAtHalfPastSeven()
     ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
     ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    // A schedule the administrator manages stays read-only: OK does nothing, and
+    // the user gives up.
+    if (!WaitUntil([&] { return !::IsWindow(dialog); }, 30000))
+        ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 int SetScheduleInDialog(const char* library, const char* name)
