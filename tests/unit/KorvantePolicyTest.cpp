@@ -92,22 +92,3 @@ TEST_F(KorvantePolicyTest, AHeldUpdateIsNotPassedAndRunsOnceThePolicyAllows)
         EXPECT_EQ(ReadEntryString("Alpha", "LastOutcome"), "exit 0");
     }
 }
-
-TEST_F(KorvantePolicyTest, TheRandomDelayIsShownAndWaitedFor)
-{
-    RegisterProducts({"Alpha"});
-    DueProduct("Alpha");
-    const double due = Now() - kMinute;
-    Policies({{"RandomDelayMinutes", 240}});
-    COleDateTime shown;
-    GetNextTime("Alpha", &shown);
-    const double delayMinutes = (shown.m_dt - due) * 1440.0;
-    EXPECT_GE(delayMinutes, -0.02);
-    EXPECT_LE(delayMinutes, 240.02);
-    // The same draw at every look: a restart does not move it.
-    Reload();
-    EXPECT_EQ(NextText("Alpha"), Text(shown.m_dt));
-    if (shown.m_dt > Now()) {
-        EXPECT_EQ(AskToRun("Alpha"), "held by policy");
-    }
-}
