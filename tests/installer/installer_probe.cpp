@@ -79,26 +79,6 @@ std::string Value(HKEY key, const std::wstring& name)
     return "sz " + Utf8(text.data(), static_cast<DWORD>(text.size()));
 }
 
-// The token Windows gives a standard user's programs, or an administrator's
-// under UAC: the administrators group present for deny only.
-HANDLE StandardUserToken()
-{
-    HANDLE token = nullptr, restricted = nullptr;
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID admins = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &token) &&
-        ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                   &admins)) {
-        SID_AND_ATTRIBUTES disabled{admins, 0};
-        ::CreateRestrictedToken(token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
-    }
-    if (admins)
-        ::FreeSid(admins);
-    if (token)
-        ::CloseHandle(token);
-    return restricted;
-}
-
 // Starts COMMAND, as a standard user if TOKEN is given, with its output in the
 // file OUTPUT if named (a pipe would keep the script waiting for the child).
 std::string Run(DWORD ms, std::wstring command, HANDLE token = nullptr, const std::wstring& output = L"")

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// The token Windows gives a standard user's programs, or an administrator's under
+// UAC (the administrators group present for deny only), made from this process's;
+// null when it cannot be made. The caller closes it.
+HANDLE StandardUserToken();
 // Removes HKLM\SOFTWARE\Morvane with everything below it.
 void DeleteProductKey();
 // Creates product subkeys in the given order (the product key too).

@@ -108,15 +108,9 @@ TEST_F(KorvanteDialogTest, ALockedScheduleIsReadOnlyToAStandardUser)
 {
     Schedule("Alpha", 1, 600, 0, COleDateTime(2031, 1, 1, 10, 0, 0).m_dt);
     SetPolicyValue("LockSchedules", 1u);
-    HANDLE process = nullptr, restricted = nullptr, user = nullptr;
-    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &process);
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                               &administrators);
-    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
-    ASSERT_TRUE(::CreateRestrictedToken(process, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
-    ASSERT_TRUE(::DuplicateToken(restricted, SecurityImpersonation, &user));
+    const HANDLE restricted = StandardUserToken();
+    HANDLE user = nullptr;
+    ASSERT_TRUE(restricted && ::DuplicateToken(restricted, SecurityImpersonation, &user));
     for (const bool standardUser : {true, false}) {
         if (standardUser) {
             ASSERT_TRUE(::SetThreadToken(nullptr, user));
@@ -139,7 +133,6 @@ TEST_F(KorvanteDialogTest, ALockedScheduleIsReadOnlyToAStandardUser)
         EXPECT_EQ(NextText("Alpha") == "2031-01-01 10:00:00", standardUser);
     }
     DeletePolicies();
-    for (HANDLE handle : {user, restricted, process})
+    for (HANDLE handle : {user, restricted})
         ::CloseHandle(handle);
-    ::FreeSid(administrators);
 }

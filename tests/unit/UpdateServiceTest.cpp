@@ -387,14 +387,10 @@ HANDLE IdentificationToken(HANDLE token)
 
 TEST(CallerIdentityTest, TheServiceTellsAdministratorsFromOthersAtIdentificationLevel)
 {
-    HANDLE process = nullptr, restricted = nullptr;
+    HANDLE process = nullptr;
     ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &process));
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    ASSERT_TRUE(::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
-                                           0, &administrators));
-    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
-    ASSERT_TRUE(::CreateRestrictedToken(process, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted));
+    const HANDLE restricted = StandardUserToken();
+    ASSERT_NE(restricted, nullptr);
     const HANDLE admin = IdentificationToken(process), user = IdentificationToken(restricted);
     char name[256];
     DWORD size = sizeof name;
@@ -432,5 +428,4 @@ TEST(CallerIdentityTest, TheServiceTellsAdministratorsFromOthersAtIdentification
     ResetIdentityCalls();
     for (HANDLE token : {process, restricted, admin, user})
         ::CloseHandle(token);
-    ::FreeSid(administrators);
 }
