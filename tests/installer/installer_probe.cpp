@@ -15,6 +15,7 @@
 // The boundary's requests: boundary_probe.cpp.
 // Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
 // schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
+// With a last argument "locked" it gives up (Cancel) when OK leaves the dialog open.
 //   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
@@ -194,7 +195,9 @@ std::string Answer(const std::vector<std::string>& f)
 }
 
 // The user's part: waits for the dialog, picks daily at 07:30 and presses OK.
-void ScheduleDailyAtHalfPastSeven()
+// locked: the schedule is one the administrator manages, OK does nothing, and
+// the user gives up.
+void ScheduleDailyAtHalfPastSeven(bool locked)
 {
     HWND dialog = nullptr;
     WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog); },
@@ -202,15 +205,15 @@ void ScheduleDailyAtHalfPastSeven()
     ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
     ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    // A schedule the administrator manages stays read-only: OK does nothing, and
-    // the user gives up.
+    if (!locked)
+        return;
     for (int tenths = 0; tenths < 300 && ::IsWindow(dialog); ++tenths)
         ::Sleep(100);
     if (::IsWindow(dialog))
         ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-int SetScheduleInDialog(const char* library, const char* name)
+int SetScheduleInDialog(const char* library, const char* name, bool locked)
 {
     HMODULE korvante = ::LoadLibraryA(library);
     auto editSchedule = korvante ? reinterpret_cast<int (*)(const char*)>(
@@ -218,7 +221,7 @@ int SetScheduleInDialog(const char* library, const char* name)
                                  : nullptr;
     if (!editSchedule)
         return 2;
-    std::thread user(ScheduleDailyAtHalfPastSeven);
+    std::thread user(ScheduleDailyAtHalfPastSeven, locked);
     const int stored = editSchedule(name);
     user.join();
     return stored == 1 ? 0 : 1;
@@ -228,8 +231,8 @@ int SetScheduleInDialog(const char* library, const char* name)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "/schedule")
-        return SetScheduleInDialog(argv[2], argv[3]);
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "/schedule")
+        return SetScheduleInDialog(argv[2], argv[3], argc == 5 && std::string(argv[4]) == "locked");
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[8192];
