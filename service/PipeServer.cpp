@@ -147,10 +147,13 @@ bool PipeServer::Run()
 {
     const HANDLE connected = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     bool first = true, made = false, told = false;
+    // The instance made while the last client was taken: it listens already.
+    HANDLE listening = INVALID_HANDLE_VALUE;
     for (;;) {
         if (::WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0)
             break;
-        HANDLE pipe = NewInstance(first);
+        HANDLE pipe = listening != INVALID_HANDLE_VALUE ? listening : NewInstance(first);
+        listening = INVALID_HANDLE_VALUE;
         if (pipe == INVALID_HANDLE_VALUE) {
             // The name held by another program at start: said once, tried again
             // until it is free. Later, out of instances or memory for a moment.
@@ -183,8 +186,11 @@ bool PipeServer::Run()
         }
         // A client that came between CreateNamedPipe and ConnectNamedPipe is connected too.
         ready = ready || error == ERROR_PIPE_CONNECTED;
-        // A process with its share of connections, or no place free: refused at
-        // once, so that the next instance listens again.
+        // The next instance listens before this one is served or closed: with
+        // none left the name would be gone for a moment, to clients (who would
+        // think the service absent) and to any program that would take it.
+        listening = NewInstance(false);
+        // A process with its share of connections, or no place free: refused.
         const DWORD processId = ready ? ClientProcess(pipe) : 0;
         // A program's connection just answered may still be giving its place
         // back as that program sends its next request: a moment's grace, then
@@ -205,6 +211,8 @@ bool PipeServer::Run()
         ::DisconnectNamedPipe(pipe);
         CloseInstance(pipe);
     }
+    if (listening != INVALID_HANDLE_VALUE)
+        CloseInstance(listening);
     // Every slot back means every client was served. No limit: a client's
     // update is bounded by its time-out, and the caller (the service's stop)
     // must not go on while a worker still uses this object.

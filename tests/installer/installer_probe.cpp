@@ -194,16 +194,22 @@ std::string Answer(const std::vector<std::string>& f)
     return answer;
 }
 
-// The user's part: waits for the dialog, picks daily at 07:30 and presses OK.
-// locked: the schedule is one the administrator manages, OK does nothing, and
-// the user gives up.
+// The user's part: waits for the dialog to show the product, picks daily at
+// 07:30 until the fields say so, and presses OK. locked: the schedule is one
+// the administrator manages, OK does nothing, and the user gives up.
 void ScheduleDailyAtHalfPastSeven(bool locked)
 {
     HWND dialog = nullptr;
-    WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog); },
+    char text[64] = "";
+    WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog) &&
+                           ::GetDlgItemTextA(dialog, IDC_ENTRY_NAME, text, sizeof text) > 0; },
               120000);
-    ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
-    ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
+    WaitUntil([&] {
+        ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
+        ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
+        ::GetDlgItemTextA(dialog, IDC_TIME, text, sizeof text);
+        return ::SendDlgItemMessageA(dialog, IDC_KIND, CB_GETCURSEL, 0, 0) == 1 && std::string(text) == "07:30";
+    }, 10000);
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     if (!locked)
         return;
