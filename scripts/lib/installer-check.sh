@@ -119,6 +119,20 @@ due_again() {
   : >"$runs"
   ask run 120000 "\"$PROGRAM_DIR\\TesvoService.exe\" /install"
 }
+# schedule_in_dialog NAME: a standard user sets NAME's schedule in the dialog of
+# PROGRAM_DIR's library: "stored" or "not stored" as the probe says. Under
+# emulation the probe is now and then killed (saying nothing, with exit code 0)
+# or finds the session's desktop gone (no dialog): then it is run once more.
+schedule_in_dialog() {
+  local try verdict=
+  for try in 1 2; do
+    ask as-user 120000 "$USER_OUT" "C:\\tesvo-installer-check\\installer_probe.exe /schedule \"$PROGRAM_DIR\\korvante.dll\" $1"
+    verdict=$(tr -d '\r' <"$(on_disk "$USER_OUT")" | grep -x 'stored\|not stored' || true)
+    [ "$verdict" != stored ] && [ "$arch" = i686 ] || break
+    echo "the dialog's probe said '$verdict' ($reply); once more" >>"$log"
+  done
+  echo "${verdict:-$reply}"
+}
 # start_agent [DESKTOP]: an agent of PROGRAM_DIR as a standard user, on a desktop of its own if named.
 start_agent() {
   local program="\"$PROGRAM_DIR\\Tesvo.exe\""

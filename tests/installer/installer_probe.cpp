@@ -14,11 +14,9 @@
 //   in-use PATH             "yes" while a running program holds the file, else "no"
 // The boundary's requests: boundary_probe.cpp.
 // Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
-// schedule to daily at 07:30 in the library's dialog; exit code 0 once it was stored.
-// With a last argument "locked" it gives up (Cancel) when OK leaves the dialog open.
-//   as-user MS OUT COMMANDLINE  the same as a standard user: administrators disabled in the token,
-//                           output to the file OUT; MS 0 does not wait and answers "started PID"
-//   in-use PATH             "yes" while a running program holds the file, else "no"
+// schedule to daily at 07:30 in the library's dialog, giving up (Cancel) when OK leaves
+// the dialog open; it prints "stored" or "not stored" as it ends. (A 32-bit program that
+// the emulator kills is seen with exit code 0: the line, not the code, says it ended.)
 //   broadcast AREA          WM_SETTINGCHANGE with that area ("Policy") to every top-level window: "ok"
 #include "tests/installer/boundary_probe.h"
 #include "tests/support/AgentProcess.h"
@@ -29,7 +27,6 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -194,32 +191,32 @@ std::string Answer(const std::vector<std::string>& f)
     return answer;
 }
 
-// The user's part: waits for the dialog to show the product, picks daily at
-// 07:30 until the fields say so, and presses OK. locked: the schedule is one
-// the administrator manages, OK does nothing, and the user gives up.
-void ScheduleDailyAtHalfPastSeven(bool locked)
+// The user's part, on the dialog's own thread (a timer its message loop
+// dispatches; a second thread is what the emulator kills now and then): once
+// the dialog shows the product, picks daily at 07:30 and presses OK; when OK
+// leaves the dialog open, gives up after 30 seconds.
+HWND g_okPressedOn = nullptr;
+int g_ticksSinceOk = 0;
+
+void CALLBACK UserTick(HWND, UINT, UINT_PTR, DWORD)
 {
-    HWND dialog = nullptr;
-    char text[64] = "";
-    WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Update Schedule")) && ::IsWindowVisible(dialog) &&
-                           ::GetDlgItemTextA(dialog, IDC_ENTRY_NAME, text, sizeof text) > 0; },
-              120000);
-    WaitUntil([&] {
+    const HWND dialog = ::FindWindowA("#32770", "Update Schedule");
+    char name[64] = "";
+    if (!dialog || ::GetWindowThreadProcessId(dialog, nullptr) != ::GetCurrentThreadId() ||
+        !::IsWindowVisible(dialog) || !::GetDlgItemTextA(dialog, IDC_ENTRY_NAME, name, sizeof name))
+        return;
+    if (dialog != g_okPressedOn) {
         ::SendDlgItemMessageA(dialog, IDC_KIND, CB_SETCURSEL, 1, 0);
         ::SetDlgItemTextA(dialog, IDC_TIME, "07:30");
-        ::GetDlgItemTextA(dialog, IDC_TIME, text, sizeof text);
-        return ::SendDlgItemMessageA(dialog, IDC_KIND, CB_GETCURSEL, 0, 0) == 1 && std::string(text) == "07:30";
-    }, 10000);
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    if (!locked)
-        return;
-    for (int tenths = 0; tenths < 300 && ::IsWindow(dialog); ++tenths)
-        ::Sleep(100);
-    if (::IsWindow(dialog))
+        ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        g_okPressedOn = dialog;
+        g_ticksSinceOk = 0;
+    } else if (++g_ticksSinceOk == 300) {
         ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
 }
 
-int SetScheduleInDialog(const char* library, const char* name, bool locked)
+int SetScheduleInDialog(const char* library, const char* name)
 {
     HMODULE korvante = ::LoadLibraryA(library);
     auto editSchedule = korvante ? reinterpret_cast<int (*)(const char*)>(
@@ -227,18 +224,20 @@ int SetScheduleInDialog(const char* library, const char* name, bool locked)
                                  : nullptr;
     if (!editSchedule)
         return 2;
-    std::thread user(ScheduleDailyAtHalfPastSeven, locked);
-    const int stored = editSchedule(name);
-    user.join();
-    return stored == 1 ? 0 : 1;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, UserTick);
+    const bool stored = editSchedule(name) == 1;
+    ::KillTimer(nullptr, timer);
+    std::printf(stored ? "stored\n" : "not stored\n");
+    std::fflush(stdout);
+    return stored ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "/schedule")
-        return SetScheduleInDialog(argv[2], argv[3], argc == 5 && std::string(argv[4]) == "locked");
+    if (argc == 4 && std::string(argv[1]) == "/schedule")
+        return SetScheduleInDialog(argv[2], argv[3]);
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[8192];
