@@ -13,10 +13,8 @@
 //                           output to the file OUT; MS 0 does not wait and answers "started PID"
 //   in-use PATH             "yes" while a running program holds the file, else "no"
 // The boundary's requests: boundary_probe.cpp.
-// Started as "installer_probe.exe /schedule DLL NAME" it is instead a user setting NAME's
-// schedule to daily at 07:30 in the library's dialog, giving up (Cancel) when OK leaves
-// the dialog open; it prints "stored" or "not stored" as it ends. (A 32-bit program that
-// the emulator kills is seen with exit code 0: the line, not the code, says it ended.)
+// "installer_probe.exe /schedule DLL NAME" is instead a user setting NAME's schedule to daily at 07:30
+// in the library's dialog; it prints "stored" or "not stored" (exit code 0 also means killed by qemu).
 //   broadcast AREA          WM_SETTINGCHANGE with that area ("Policy") to every top-level window: "ok"
 #include "tests/installer/boundary_probe.h"
 #include "tests/support/AgentProcess.h"
@@ -191,9 +189,8 @@ std::string Answer(const std::vector<std::string>& f)
     return answer;
 }
 
-// The user's part, on the dialog's own thread (a timer its message loop
-// dispatches; a second thread is what the emulator kills now and then): once
-// the dialog shows the product, picks daily at 07:30 and presses OK; when OK
+// The user's part, from a timer on the dialog's own thread (qemu now and then kills a second
+// thread): once the dialog shows the product, picks daily at 07:30 and presses OK; when OK
 // leaves the dialog open, gives up after 30 seconds.
 HWND g_okPressedOn = nullptr;
 int g_ticksSinceOk = 0;
@@ -211,9 +208,8 @@ void CALLBACK UserTick(HWND, UINT, UINT_PTR, DWORD)
         ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         g_okPressedOn = dialog;
         g_ticksSinceOk = 0;
-    } else if (++g_ticksSinceOk == 300) {
+    } else if (++g_ticksSinceOk == 300)
         ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    }
 }
 
 int SetScheduleInDialog(const char* library, const char* name)

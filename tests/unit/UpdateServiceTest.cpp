@@ -162,9 +162,7 @@ TEST_F(UpdateServiceTest, BadRequestsAreRefusedWithNothingWrittenAndServingGoesO
 // agent that saw the same due time and asks after the first is done runs nothing.
 void UpdateServiceTest::RunOneDueProduct(bool served)
 {
-    const std::string counter = ProgramDir() + "service-runs.txt";
-    ::DeleteFileA(counter.c_str());
-    SetEntryValue("Alpha", "UpdateCommand", "cmd.exe /c echo run>> \"" + counter + "\"");
+    const std::string counter = CountedCommand("Alpha");
     Schedule("Alpha", 1, 600, 0, Now() - kMinute);
     if (served && !StartServer())
         return;
