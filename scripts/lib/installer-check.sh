@@ -140,6 +140,8 @@ start_agent() {
     "${1:+explorer /desktop=$1,640x480 }$program"
   agent=${reply#started }
 }
+# due_updated: true once the due product has an outcome, within 120 s.
+due_updated() { for _ in $(seq 120); do ask value "$PRODUCT_KEY\\Due" LastOutcome; [ "$reply" != missing ] && return; sleep 1; done; false; }
 runs_of_due() { grep -c Due "$runs" 2>/dev/null || true; }
 # The event log line of the due product's update.
 event_logged() { grep -A1 'eventlog:ReportEvent.*"Due"' "$events" | grep -q '"exit 0"'; }
